@@ -1,0 +1,31 @@
+// CDLLVersion: what the report knows about one file (where it lies, its date, size, version
+// and type-library registration) and the name of the running Windows version.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/runtime.h"
+
+namespace fileinfo {
+
+class CDLLVersion {
+  public:
+    [[nodiscard]] const std::string& FilePathName() const { return m_FilePathName; }
+    [[nodiscard]] const platform::runtime::DateTime& FileDate() const { return m_FileDate; }
+    [[nodiscard]] std::int64_t FileSize() const { return m_FileSize; }
+    [[nodiscard]] const std::string& FileVersion() const { return m_FileVersion; }
+    [[nodiscard]] const std::string& FileRegistrationInfo() const { return m_FileRegistrationInfo; }
+
+    // The running Windows version's name, from the system's version record.
+    [[nodiscard]] std::string GetOSVersion() const;
+
+  private:
+    platform::runtime::DateTime m_FileDate;
+    std::int64_t m_FileSize = 0;
+    std::string m_FileVersion;
+    std::string m_FilePathName;
+    std::string m_FileRegistrationInfo;
+};
+
+}  // namespace fileinfo

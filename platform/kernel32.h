@@ -1,0 +1,62 @@
+// kernel32: loaded modules, the thread's last-error code, system message texts, the OS
+// version record, file attributes and the ANSI code page.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/handle.h"
+
+namespace platform::kernel32 {
+
+using RawModule = std::uintptr_t;
+
+struct ModuleTraits {
+    using pointer = RawModule;
+    static constexpr RawModule invalid() noexcept { return 0; }
+    static void close(RawModule module) noexcept;  // FreeLibrary
+};
+// A module loaded by LoadLibrary, freed when its owner goes.
+using Module = UniqueHandle<ModuleTraits>;
+
+// Loads a DLL through the platform's library search (its initialisation runs); an empty
+// Module on failure, with the reason in the last-error code.
+Module LoadLibrary(std::string_view name);
+// The handle of a module of that name already loaded in this process, 0 when there is none.
+RawModule GetModuleHandle(std::string_view name);
+// The full path of a loaded module, however long; "" on failure.
+std::string GetModuleFileName(RawModule module);
+
+std::uint32_t GetLastError();
+void SetLastError(std::uint32_t code);
+
+// The system's message text for an error code, as the system words it (with its CR LF);
+// nullopt when the system has no text for it.
+std::optional<std::string> FormatSystemMessage(std::uint32_t code);
+
+struct OsVersionInfo {
+    std::uint32_t majorVersion = 0;
+    std::uint32_t minorVersion = 0;
+    std::uint32_t buildNumber = 0;
+    std::uint32_t platformId = 0;
+};
+// The version record the system reports to this program; nullopt when the call fails.
+std::optional<OsVersionInfo> GetVersionEx();
+
+inline constexpr std::uint32_t kFileAttributeReadOnly = 0x01;
+inline constexpr std::uint32_t kFileAttributeHidden = 0x02;
+inline constexpr std::uint32_t kFileAttributeSystem = 0x04;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+// The attributes of a file or folder; nullopt when it does not exist.
+std::optional<std::uint32_t> GetFileAttributes(std::string_view path);
+
+// The machine type of the running process (0x014C for x86, 0x8664 for x64).
+std::uint16_t ProcessMachine();
+
+// Text in the system's ANSI code page, and back; characters outside it become "?".
+std::string Utf8ToAnsi(std::string_view utf8);
+std::string AnsiToUtf8(std::string_view ansi);
+
+}  // namespace platform::kernel32

@@ -1,0 +1,77 @@
+// The run-time's services: sequential file output, binary file input, file length and date,
+// directory search, current directory, the clock and the user's short date format, and the
+// process environment.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform::runtime {
+
+// A local date and time; all fields 0 is "no date".
+struct DateTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+
+    [[nodiscard]] bool IsZero() const { return year == 0 && month == 0 && day == 0; }
+    friend bool operator==(const DateTime&, const DateTime&) = default;
+};
+
+// A text file open for output: each line is written in the ANSI code page and ended with
+// CR LF. Closed when the object goes.
+class OutputFile {
+  public:
+    enum class Mode { kCreate, kAppend };
+
+    // Opens (creating, emptying or appending to) the file; nullptr when it cannot be opened.
+    static std::unique_ptr<OutputFile> Open(std::string_view path, Mode mode);
+
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    virtual ~OutputFile() = default;
+
+    // Writes `text` and CR LF; false when the write failed.
+    virtual bool PrintLine(std::string_view text) = 0;
+    // Writes `text` as it stands (already ANSI bytes and line ends); false when it failed.
+    virtual bool WriteRaw(std::string_view bytes) = 0;
+
+  protected:
+    OutputFile() = default;
+};
+
+// The whole content of a file; nullopt when it cannot be read.
+std::optional<std::string> ReadFileBytes(std::string_view path);
+// Creates or replaces a file with these bytes; false on failure.
+bool WriteFileBytes(std::string_view path, std::string_view bytes);
+bool DeleteFile(std::string_view path);
+bool CreateDirectory(std::string_view path);
+bool RemoveDirectory(std::string_view path);
+
+// The length of a file in bytes; nullopt when it cannot be read.
+std::optional<std::int64_t> FileLen(std::string_view path);
+// The last-write time of a file in local time; nullopt when it cannot be read.
+std::optional<DateTime> FileDateTime(std::string_view path);
+// The name part of the first ordinary file (not hidden, system or a folder) that matches
+// `pattern`, "" when there is none.
+std::string Dir(std::string_view pattern);
+
+std::string CurDir();
+bool ChDir(std::string_view path);
+
+DateTime Now();
+// A date in the user's short date format (date only).
+std::string FormatShortDate(const DateTime& date);
+
+// The value of an environment variable of this process, "" when it is not set.
+std::string Environ(std::string_view name);
+bool SetEnviron(std::string_view name, std::string_view value);
+
+}  // namespace platform::runtime

@@ -1,0 +1,162 @@
+// The simulated Windows machine behind the platform layer of the native build. Tests set it
+// up and inspect it through this interface; the platform functions read and change it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/runtime.h"
+#include "platform/window.h"
+
+namespace platform::sim {
+
+struct File {
+    std::string path;  // as spelled when added
+    std::string bytes;
+    runtime::DateTime lastWrite{2006, 5, 17, 10, 30, 0};
+    std::uint32_t attributes = 0;
+};
+
+struct RegistryNode {
+    std::string name;  // as spelled when created
+    // Subkeys by upper-cased name: enumeration runs in that (case-insensitive) order.
+    std::map<std::string, std::shared_ptr<RegistryNode>> subkeys;
+    std::vector<std::pair<std::string, registry::Value>> values;  // creation order
+    bool readOnly = false;  // opening it for anything beyond reading is denied
+    bool deleted = false;
+};
+
+struct LoadedModule {
+    std::string path;
+    int loadCount = 0;
+    bool pinned = false;  // loaded by the process itself, never unloaded
+};
+
+// One recorded drawing operation of a RecordingSurface.
+struct DrawOp {
+    enum class Kind { kCls, kText, kLine };
+    Kind kind = Kind::kCls;
+    double x = 0;
+    double y = 0;
+    std::string text;  // kText
+    double dx = 0;     // kLine
+    double dy = 0;
+    window::Color color = 0;
+    std::string font;  // kText: face, size and weight
+};
+
+class Machine {
+  public:
+    Machine();
+
+    // --- File system: case-insensitive paths; relative ones are taken from the current
+    // folder. Adding a file adds its folders.
+    void AddFile(std::string_view path, std::string_view bytes, runtime::DateTime lastWrite = {},
+                 std::uint32_t attributes = 0);
+    void AddFolder(std::string_view path);
+    void SetReadOnlyFolder(std::string_view path, bool readOnly);
+    [[nodiscard]] File* FindFile(std::string_view path);
+    [[nodiscard]] const std::map<std::string, File>& files() const { return files_; }
+    [[nodiscard]] bool FolderExists(std::string_view path) const;
+    bool RemoveFile(std::string_view path);
+    bool RemoveFolder(std::string_view path);
+    [[nodiscard]] bool FolderIsReadOnly(std::string_view path) const;
+    // The canonical key of a path: absolute, upper-cased, "\" separated, no trailing "\"
+    // (except after a drive).
+    [[nodiscard]] std::string Canonical(std::string_view path) const;
+    // The full path as spelled by the caller, made absolute.
+    [[nodiscard]] std::string Absolute(std::string_view path) const;
+
+    std::string currentDirectory = "C:\\Users\\Tester";
+    std::string programFolder = "C:\\Program Files\\Kelvra";
+    std::string systemFolder = "C:\\WINDOWS\\system32";
+    std::string windowsFolder = "C:\\WINDOWS";
+
+    // --- Environment (names compare without regard to case).
+    std::map<std::string, std::pair<std::string, std::string>>
+        environment;  // upper -> (name, value)
+    void SetEnv(std::string_view name, std::string_view value);
+    void UnsetEnv(std::string_view name);
+    [[nodiscard]] std::optional<std::string> GetEnv(std::string_view name) const;
+
+    // --- Registry: the predefined roots and the handles opened on them.
+    std::map<std::uint32_t, std::shared_ptr<RegistryNode>> registryRoots;
+    std::map<registry::RawKey, std::shared_ptr<RegistryNode>> openKeys;
+    registry::RawKey nextKeyHandle = 0x1000;
+    // Creates the key (and missing levels) below a root; for setting up tests.
+    std::shared_ptr<RegistryNode> RegistryKey(std::uint32_t root, std::string_view path);
+
+    // --- Processes and modules.
+    std::uint16_t processMachine = 0x014C;        // the shipped program is a 32-bit process
+    std::map<std::string, LoadedModule> modules;  // by upper-cased base name
+    std::map<kernel32::RawModule, std::string> moduleHandles;  // handle -> upper base name
+    kernel32::RawModule nextModuleHandle = 0x10000000;
+    std::uint32_t lastError = 0;
+    std::optional<kernel32::OsVersionInfo> osVersion = kernel32::OsVersionInfo{5, 1, 2600, 2};
+    std::map<std::uint32_t, std::string> messageTexts;  // code -> text with CR LF
+    // Loads (or references) a module already in the table or a file found by path.
+    kernel32::RawModule AddLoadedModule(std::string_view path);
+
+    // --- The closed library: present or not, and what its function does.
+    bool closedLibraryPresent = true;
+    std::function<void(std::string& name, std::string& pathBuffer)> findFileInPath;
+
+    // --- Clock and locale.
+    runtime::DateTime now{2026, 12, 8, 9, 15, 0};
+    std::string shortDateFormat = "M/d/yyyy";
+
+    // --- Window run-time.
+    std::optional<std::string> clipboard;
+    bool clipboardFails = false;
+    std::vector<std::string> messageBoxes;
+    bool programEnded = false;
+    double windowWidthTwips = 16800;  // the window's outer width
+
+  private:
+    std::map<std::string, File> files_;    // by canonical path
+    std::map<std::string, bool> folders_;  // canonical path -> read-only
+};
+
+// The one simulated machine.
+Machine& machine();
+// Replaces it with a fresh default machine.
+void Reset();
+
+// The surface of the simulated window: records every operation with its coordinates.
+class RecordingSurface : public window::Surface {
+  public:
+    explicit RecordingSurface(double widthTwips);
+
+    void Cls() override;
+    void Print(std::string_view text, bool endLine) override;
+    [[nodiscard]] double CurrentX() const override { return x_; }
+    void SetCurrentX(double x) override { x_ = x; }
+    [[nodiscard]] double CurrentY() const override { return y_; }
+    void SetCurrentY(double y) override { y_ = y; }
+    [[nodiscard]] double Width() const override { return width_; }
+    void Line(double x1, double y1, double dx, double dy, window::Color color) override;
+    [[nodiscard]] double TwipsPerPixelY() const override { return 15.0; }
+
+    [[nodiscard]] const std::vector<DrawOp>& ops() const { return ops_; }
+    // The texts drawn, in order.
+    [[nodiscard]] std::vector<std::string> Texts() const;
+
+    static constexpr double kLineHeight = 195.0;
+    static double TextWidth(std::string_view text);
+
+  private:
+    double width_;
+    double x_ = 0;
+    double y_ = 0;
+    std::vector<DrawOp> ops_;
+};
+
+}  // namespace platform::sim
