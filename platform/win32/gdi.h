@@ -1,0 +1,60 @@
+// Owners for GDI objects and device contexts, and a guard that puts back what a
+// SelectObject replaced.
+#pragma once
+
+#include "platform/win32/windows_api.h"
+
+#include "platform/handle.h"
+
+namespace platform::win32 {
+
+struct GdiObjectTraits {
+    using pointer = HGDIOBJ;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer object) noexcept { ::DeleteObject(object); }
+};
+using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
+
+struct MemoryDcTraits {
+    using pointer = HDC;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer dc) noexcept { ::DeleteDC(dc); }
+};
+using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
+
+// Selects an object into a DC for the guard's lifetime.
+class SelectGuard {
+  public:
+    SelectGuard(HDC dc, HGDIOBJ object) noexcept : dc_(dc), old_(::SelectObject(dc, object)) {}
+    SelectGuard(const SelectGuard&) = delete;
+    SelectGuard& operator=(const SelectGuard&) = delete;
+    ~SelectGuard() {
+        if (old_ != nullptr && old_ != HGDI_ERROR) {
+            ::SelectObject(dc_, old_);
+        }
+    }
+
+  private:
+    HDC dc_;
+    HGDIOBJ old_;
+};
+
+// A window DC from GetDC, released by ReleaseDC.
+class WindowDc {
+  public:
+    explicit WindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc() {
+        if (dc_ != nullptr) {
+            ::ReleaseDC(window_, dc_);
+        }
+    }
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+  private:
+    HWND window_;
+    HDC dc_;
+};
+
+}  // namespace platform::win32

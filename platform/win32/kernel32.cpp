@@ -1,0 +1,124 @@
+#include "platform/kernel32.h"
+
+#include "platform/win32/windows_api.h"
+
+#include <vector>
+
+#include "platform/win32/wide.h"
+
+namespace platform::kernel32 {
+namespace {
+
+HMODULE AsModule(RawModule module) {
+    return reinterpret_cast<HMODULE>(module);
+}
+RawModule AsRaw(HMODULE module) {
+    return reinterpret_cast<RawModule>(module);
+}
+
+}  // namespace
+
+void ModuleTraits::close(RawModule module) noexcept {
+    ::FreeLibrary(AsModule(module));
+}
+
+Module LoadLibrary(std::string_view name) {
+    return Module{AsRaw(::LoadLibraryW(win32::Widen(name).c_str()))};
+}
+
+RawModule GetModuleHandle(std::string_view name) {
+    return AsRaw(::GetModuleHandleW(win32::Widen(name).c_str()));
+}
+
+std::string GetModuleFileName(RawModule module) {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = ::GetModuleFileNameW(AsModule(module), buffer.data(), size);
+        if (length == 0) {
+            return "";
+        }
+        if (length < size) {
+            return win32::Narrow(std::wstring_view(buffer.data(), length));
+        }
+        if (buffer.size() >= 32768) {
+            return "";
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::uint32_t GetLastError() {
+    return ::GetLastError();
+}
+void SetLastError(std::uint32_t code) {
+    ::SetLastError(code);
+}
+
+std::optional<std::string> FormatSystemMessage(std::uint32_t code) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    if (length == 0 || buffer == nullptr) {
+        return std::nullopt;
+    }
+    std::string message = win32::Narrow(std::wstring_view(buffer, length));
+    ::LocalFree(buffer);
+    return message;
+}
+
+std::optional<OsVersionInfo> GetVersionEx() {
+    OSVERSIONINFOW info{};
+    info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!::GetVersionExW(&info)) {
+        return std::nullopt;
+    }
+#pragma GCC diagnostic pop
+    return OsVersionInfo{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber,
+                         info.dwPlatformId};
+}
+
+std::optional<std::uint32_t> GetFileAttributes(std::string_view path) {
+    const DWORD attributes = ::GetFileAttributesW(win32::Widen(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return std::nullopt;
+    }
+    return attributes;
+}
+
+std::uint16_t ProcessMachine() {
+#if defined(_WIN64)
+    return 0x8664;
+#else
+    return 0x014C;
+#endif
+}
+
+std::string Utf8ToAnsi(std::string_view utf8) {
+    const std::wstring wide = win32::Widen(utf8);
+    if (wide.empty()) {
+        return "";
+    }
+    const int wideLength = static_cast<int>(wide.size());
+    const int size =
+        ::WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, nullptr, 0, nullptr, nullptr);
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, wide.data(), wideLength, ansi.data(), size, nullptr, nullptr);
+    return ansi;
+}
+
+std::string AnsiToUtf8(std::string_view ansi) {
+    if (ansi.empty()) {
+        return "";
+    }
+    const int ansiLength = static_cast<int>(ansi.size());
+    const int size = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), ansiLength, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), ansiLength, wide.data(), size);
+    return win32::Narrow(wide);
+}
+
+}  // namespace platform::kernel32
