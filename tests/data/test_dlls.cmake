@@ -1,0 +1,94 @@
+# Tiny DLLs for the tests, built with the MinGW cross tools in every build (the native one
+# too), for both machines: ${CMAKE_BINARY_DIR}/testdata/x86/ and .../x64/ hold
+#   kelvra_ver2.dll       version resource 2.0.50727.42
+#   kelvra_ver6.dll       version resource 6.0.8169.0
+#   kelvra_nover.dll      no version resource
+#   kelvra_badimport.dll  imports kernel32.dll and kelvra_missing_dependency.dll (found nowhere)
+#   kelvra_usesver2.dll   imports kelvra_ver2.dll
+# and testdata/ itself holds kelvra_x86.dll and kelvra_x64.dll, the same source for each machine.
+# No C run-time: -nostdlib, our own entry point, stripped.
+
+set(KELVRA_TESTDATA_DIR ${CMAKE_BINARY_DIR}/testdata)
+set(KELVRA_TESTDATA_SRC ${CMAKE_CURRENT_LIST_DIR})
+add_compile_definitions(KELVRA_TESTDATA_DIR="${KELVRA_TESTDATA_DIR}")
+
+set(KELVRA_TEST_DLLS)
+
+# kelvra_add_test_dll(<arch folder> <tool prefix> <entry symbol> <output> <sources...>
+#                     [LIBS <libs...>] [DEPENDS <files...>] [IMPLIB <file>])
+function(kelvra_add_test_dll folder prefix entry output)
+  cmake_parse_arguments(ARG "" "IMPLIB" "LIBS;DEPENDS" ${ARGN})
+  set(extra)
+  set(outputs ${output})
+  if(ARG_IMPLIB)
+    list(APPEND extra -Wl,--out-implib,${ARG_IMPLIB})
+    list(APPEND outputs ${ARG_IMPLIB})
+  endif()
+  add_custom_command(
+    OUTPUT ${outputs}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND ${prefix}-gcc -Os -s -shared -nostdlib -Wl,-e,${entry} ${extra} -o ${output}
+            ${ARG_UNPARSED_ARGUMENTS} ${ARG_LIBS}
+    DEPENDS ${ARG_UNPARSED_ARGUMENTS} ${ARG_DEPENDS}
+    VERBATIM)
+  set(KELVRA_TEST_DLLS ${KELVRA_TEST_DLLS} ${output} PARENT_SCOPE)
+endfunction()
+
+find_program(KELVRA_MINGW32_GCC i686-w64-mingw32-gcc)
+find_program(KELVRA_MINGW64_GCC x86_64-w64-mingw32-gcc)
+if(NOT KELVRA_MINGW32_GCC OR NOT KELVRA_MINGW64_GCC)
+  message(WARNING "MinGW cross compilers not found: the test DLLs are not built")
+  return()
+endif()
+
+set(work ${CMAKE_BINARY_DIR}/testdata-obj)
+foreach(arch x86 x64)
+  if(arch STREQUAL "x86")
+    set(prefix i686-w64-mingw32)
+    set(entry _DllMain@12)  # stdcall decoration
+  else()
+    set(prefix x86_64-w64-mingw32)
+    set(entry DllMain)
+  endif()
+  set(out ${KELVRA_TESTDATA_DIR}/${arch})
+  set(obj ${work}/${arch})
+
+  foreach(ver 2 6)
+    add_custom_command(
+      OUTPUT ${obj}/version${ver}.o
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${obj}
+      COMMAND ${prefix}-windres -O coff -i ${KELVRA_TESTDATA_SRC}/version${ver}.rc
+              -o ${obj}/version${ver}.o
+      DEPENDS ${KELVRA_TESTDATA_SRC}/version${ver}.rc
+      VERBATIM)
+  endforeach()
+  add_custom_command(
+    OUTPUT ${obj}/libkelvra_missing_dependency.a
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${obj}
+    COMMAND ${prefix}-dlltool -d ${KELVRA_TESTDATA_SRC}/missing_dependency.def
+            -l ${obj}/libkelvra_missing_dependency.a
+    DEPENDS ${KELVRA_TESTDATA_SRC}/missing_dependency.def
+    VERBATIM)
+
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_ver2.dll
+                      ${KELVRA_TESTDATA_SRC}/tiny_dll.c ${obj}/version2.o
+                      IMPLIB ${obj}/libkelvra_ver2.a)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_ver6.dll
+                      ${KELVRA_TESTDATA_SRC}/tiny_dll.c ${obj}/version6.o)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_nover.dll
+                      ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_badimport.dll
+                      ${KELVRA_TESTDATA_SRC}/badimport_dll.c
+                      LIBS ${obj}/libkelvra_missing_dependency.a -lkernel32
+                      DEPENDS ${obj}/libkelvra_missing_dependency.a)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_usesver2.dll
+                      ${KELVRA_TESTDATA_SRC}/uses_ver2_dll.c
+                      LIBS ${obj}/libkelvra_ver2.a
+                      DEPENDS ${obj}/libkelvra_ver2.a)
+  kelvra_add_test_dll(${KELVRA_TESTDATA_DIR} ${prefix} ${entry}
+                      ${KELVRA_TESTDATA_DIR}/kelvra_${arch}.dll ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
+endforeach()
+
+add_custom_target(kelvra_test_dlls ALL DEPENDS ${KELVRA_TEST_DLLS})
+# This file is included before the test executable is declared.
+cmake_language(DEFER CALL add_dependencies kelvra_tests kelvra_test_dlls)

@@ -1,0 +1,44 @@
+#include "support/test_data.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace kelvra::test {
+
+std::string TestDataPath(std::string_view relativeName) {
+    std::string path = std::string(KELVRA_TESTDATA_DIR) + "/" + std::string(relativeName);
+#ifdef _WIN32
+    // Built on Linux, run under Wine: the build folder is reached through drive Z:.
+    if (path.starts_with('/')) {
+        path = "Z:" + path;
+    }
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+#endif
+    return path;
+}
+
+std::string TestDataBytes(std::string_view relativeName) {
+    const std::string path = TestDataPath(relativeName);
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        ADD_FAILURE() << "cannot read the test file " << path;
+        return "";
+    }
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string_view NativeArchFolder() {
+    return sizeof(void*) == 8 ? "x64" : "x86";
+}
+
+std::span<const std::uint8_t> AsBytes(std::string_view bytes) {
+    return {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()};
+}
+
+}  // namespace kelvra::test

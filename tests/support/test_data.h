@@ -1,0 +1,25 @@
+// The test DLLs built beside the tests (see tests/data/test_dlls.cmake). Relative names use
+// "/" between folders: "x86/kelvra_ver2.dll", "kelvra_x64.dll".
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace kelvra::test {
+
+// A path to the test file that this process's file functions accept: the build folder's own
+// path on Linux; under Wine the same folder through drive Z:, with "\" separators.
+std::string TestDataPath(std::string_view relativeName);
+
+// The bytes of a test file; "" (and a test failure) when it cannot be read.
+std::string TestDataBytes(std::string_view relativeName);
+
+// The folder of test DLLs whose machine matches this process's: "x86" or "x64".
+std::string_view NativeArchFolder();
+
+// The bytes of a string as the PE reader takes them.
+std::span<const std::uint8_t> AsBytes(std::string_view bytes);
+
+}  // namespace kelvra::test
