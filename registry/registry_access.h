@@ -1,1 +1,117 @@
+// clsRegistryAccess: a general-purpose registry component. It addresses keys by one path text
+// (a root key name in its long or short form, then the subkey path, as in HKLM\SOFTWARE\Classes;
+// see registry/key_path.h), works on keys and on string, DWORD and binary values, converts
+// binary data to and from hex text, and exports a key tree to, or imports it from, REGEDIT4
+// registry script files.
+//
+// Texts are UTF-8; script files are written and read in the ANSI code page. No operation
+// throws for a platform failure: writes and deletes return a non-zero value on success and 0
+// on failure, tests return false, reads return the caller's default, and enumerations return
+// -1 when the key cannot be opened. No key handle stays open between calls.
 #pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/runtime.h"
+
+namespace registry {
+
+// Non-zero (the value of the key handle the operation used, already closed) on success.
+using HandleValue = std::uintptr_t;
+// An enumerated value: text for string and binary (hex text) values, a number for DWORD
+// values, nothing for other types.
+using EnumeratedValue = std::variant<std::monostate, std::string, std::int32_t>;
+// Told the path of each key as an export reaches it.
+using ExportProgress = std::function<void(std::string_view keyPath)>;
+
+class clsRegistryAccess {
+  public:
+    // Let/Get. Should key will be created if no exists (when writting data to registry)
+    void CreateKeyIfDoesntExists(bool offon) noexcept { createKeyIfMissing_ = offon; }
+    [[nodiscard]] bool CreateKeyIfDoesntExists() const noexcept { return createKeyIfMissing_; }
+
+    // Creates key in registry (with every missing level; an existing key is opened).
+    HandleValue CreateKey(std::string_view sPath) const;
+    // Deletes key from registry (only a key without subkeys); 0 when it still exists.
+    HandleValue KillKey(std::string_view sPath) const;
+    // Checks if some key exists (and can be read).
+    [[nodiscard]] bool KeyExists(std::string_view sPath) const;
+    // Enumerates subkeys of some key: their number, -1 when the key cannot be opened. `Key`
+    // is emptied first and then holds the names in the platform's order.
+    long EnumKeys(std::string_view sPath, std::vector<std::string>& Key) const;
+    // Checks for subkeys in some key.
+    [[nodiscard]] bool HaveSubkey(std::string_view sPath) const;
+
+    // Writes data of string type ("@" or "" names the default value).
+    HandleValue WriteString(std::string_view sPath, std::string_view sName,
+                            std::string_view sValue) const;
+    // Reads data of string type.
+    [[nodiscard]] std::string ReadString(std::string_view sPath, std::string_view sName,
+                                         std::string_view sDefault = "") const;
+    // Writes data of dword type.
+    HandleValue WriteDWORD(std::string_view sPath, std::string_view sName,
+                           std::int32_t lValue) const;
+    // Reads data of dword type (any value of at most four bytes, as the ANSI functions see
+    // it).
+    [[nodiscard]] std::int32_t ReadDWORD(std::string_view sPath, std::string_view sName,
+                                         std::int32_t lDefault = -1) const;
+    // Writes data of binary type, given as hex text.
+    HandleValue WriteBinary(std::string_view sPath, std::string_view sName,
+                            std::string_view sValue) const;
+    // Reads data of binary type, as hex text ("0A FF 00").
+    [[nodiscard]] std::string ReadBinary(std::string_view sPath, std::string_view sName,
+                                         std::string_view sDefault = "") const;
+    // Deletes value from registry; non-zero when the key could be opened and the value is
+    // gone (whether or not it existed).
+    HandleValue KillValue(std::string_view sPath, std::string_view sName) const;
+    // Checks if some value exists in registry
+    [[nodiscard]] bool ValueExists(std::string_view sPath, std::string_view sName) const;
+    // Enumerates all values from specified key (only those of type `OnlyType` unless it is
+    // -1): their number, -1 when the key cannot be opened (the vectors are then untouched).
+    long EnumValues(std::string_view sPath, std::vector<std::string>& sName,
+                    std::vector<EnumeratedValue>& sValue, long OnlyType = -1) const;
+
+    // Exports contents of some key (and it's subkeys) to .reg file: 1 on success, 0 on
+    // failure. An existing file is never overwritten.
+    long ExportToReg(std::string_view sPath, std::string_view sRegFile, bool IncludeSubkeys = true,
+                     const ExportProgress& Output = {}) const;
+    // Imports .reg file into registry: 1 when the file was read and applied, 0 when it is
+    // missing or does not begin with the REGEDIT4 header. Sets CreateKeyIfDoesntExists.
+    long ImportFromReg(std::string_view sRegFile);
+
+    // Converts hex (string) into it's binary value...
+    static std::vector<std::uint8_t> StrToBin(std::string_view sBin);
+    // Converts binary data into string... (" 0A FF 00": a space before every byte)
+    static std::string BinToStr(std::span<const std::uint8_t> sStr);
+    // Checks if given binary data is in valid hex format (used for writting binary)
+    static bool isBinValid(std::string_view sBin);
+
+  private:
+    struct NamedValue {
+        std::string name;
+        platform::registry::Value value;
+    };
+
+    // Opens the key of a path text; an empty Key and a non-zero code on failure.
+    static long OpenKey(std::string_view sPath, std::uint32_t access, platform::registry::Key& key);
+    // Every value of a key, in the platform's order; -1 when the key cannot be opened.
+    static long ReadAllValues(std::string_view sPath, std::vector<NamedValue>& values);
+    // Deletes a key with everything below it.
+    static HandleValue KillTree(std::string_view sPath);
+
+    HandleValue WriteValue(std::string_view sPath, std::string_view sName, std::uint32_t type,
+                           std::span<const std::uint8_t> data) const;
+    bool ExportKeyToReg(const std::string& sPath, platform::runtime::OutputFile& file,
+                        bool IncludeSubkeys, const ExportProgress& Output) const;
+
+    bool createKeyIfMissing_ = true;
+};
+
+}  // namespace registry

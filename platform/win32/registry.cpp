@@ -1,0 +1,201 @@
+// The registry through the wide advapi32 functions. Names cross as UTF-16; value data is
+// passed as the wide functions store it.
+#include <windows.h>
+
+#include <algorithm>
+
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace platform::registry {
+namespace {
+
+bool IsPredefined(RawKey key) {
+    return key >= kClassesRoot && key <= kDynData;
+}
+
+// A predefined root is the sign-extended 32-bit value (0x80000001 is 0xFFFFFFFF80000001 on
+// x64); any other key is the handle the platform returned.
+HKEY ToHkey(RawKey key) {
+    if (IsPredefined(key)) {
+        const auto value = static_cast<LONG>(static_cast<std::uint32_t>(key));
+        return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(value));
+    }
+    return reinterpret_cast<HKEY>(key);
+}
+
+RawKey FromHkey(HKEY key) {
+    return reinterpret_cast<RawKey>(key);
+}
+
+std::wstring Wide(std::string_view utf8) {
+    const std::u16string units = text::Utf8ToUtf16(utf8);
+    return {units.begin(), units.end()};
+}
+
+std::string Utf8(const wchar_t* chars, std::size_t count) {
+    return text::Utf16ToUtf8(std::u16string(chars, chars + count));
+}
+
+// Data pointer for RegSetValueExW: never null, even for empty data.
+const BYTE* DataPointer(std::span<const std::uint8_t> data) {
+    static constexpr BYTE kNoData = 0;
+    return data.empty() ? &kNoData : data.data();
+}
+
+// The longest subkey name, value name and value data of a key, for sizing buffers.
+struct KeyLimits {
+    DWORD subkeyChars = 0;
+    DWORD valueNameChars = 0;
+    DWORD valueBytes = 0;
+};
+
+KeyLimits LimitsOf(HKEY key) {
+    KeyLimits limits;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &limits.subkeyChars, nullptr,
+                         nullptr, &limits.valueNameChars, &limits.valueBytes, nullptr,
+                         nullptr) != ERROR_SUCCESS) {
+        return {};
+    }
+    return limits;
+}
+
+}  // namespace
+
+void KeyTraits::close(RawKey key) noexcept {
+    if (!IsPredefined(key)) {
+        RegCloseKey(ToHkey(key));
+    }
+}
+
+RawKey PredefinedKey(std::uint32_t root) noexcept {
+    return IsPredefined(root) ? RawKey{root} : 0;
+}
+
+long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& key) {
+    if (parent == 0) {
+        return kErrorInvalidHandle;
+    }
+    HKEY opened = nullptr;
+    const LONG result = RegOpenKeyExW(ToHkey(parent), Wide(subkey).c_str(), 0, access, &opened);
+    if (result == ERROR_SUCCESS) {
+        key.reset(FromHkey(opened));
+    }
+    return result;
+}
+
+long CreateKey(RawKey parent, std::string_view subkey, Key& key) {
+    if (parent == 0) {
+        return kErrorInvalidHandle;
+    }
+    HKEY created = nullptr;
+    const LONG result =
+        RegCreateKeyExW(ToHkey(parent), Wide(subkey).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        MAXIMUM_ALLOWED, nullptr, &created, nullptr);
+    if (result == ERROR_SUCCESS) {
+        key.reset(FromHkey(created));
+    }
+    return result;
+}
+
+long DeleteKey(RawKey parent, std::string_view subkey) {
+    if (parent == 0) {
+        return kErrorInvalidHandle;
+    }
+    if (subkey.empty() && IsPredefined(parent)) {
+        return kErrorAccessDenied;  // a root key is never deleted
+    }
+    return RegDeleteKeyW(ToHkey(parent), Wide(subkey).c_str());
+}
+
+long DeleteTree(RawKey parent, std::string_view subkey) {
+    if (parent == 0) {
+        return kErrorInvalidHandle;
+    }
+    // An empty subkey would make RegDeleteTreeW empty the key the handle names.
+    if (subkey.empty()) {
+        return kErrorFileNotFound;
+    }
+    return RegDeleteTreeW(ToHkey(parent), Wide(subkey).c_str());
+}
+
+long QueryValue(RawKey key, std::string_view name, Value& value) {
+    const std::wstring wideName = Wide(name);
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    LONG result = RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &type, nullptr, &size);
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    // The value may grow between the calls; ask again until the buffer holds it.
+    std::vector<std::uint8_t> data(std::max<DWORD>(size, 1));
+    while (true) {
+        size = static_cast<DWORD>(data.size());
+        result =
+            RegQueryValueExW(ToHkey(key), wideName.c_str(), nullptr, &type, data.data(), &size);
+        if (result != ERROR_MORE_DATA) {
+            break;
+        }
+        data.resize(std::max<std::size_t>(size, data.size() * 2));
+    }
+    if (result != ERROR_SUCCESS) {
+        return result;
+    }
+    data.resize(size);
+    value = Value{type, std::move(data)};
+    return ERROR_SUCCESS;
+}
+
+long SetValue(RawKey key, std::string_view name, std::uint32_t type,
+              std::span<const std::uint8_t> data) {
+    return RegSetValueExW(ToHkey(key), Wide(name).c_str(), 0, type, DataPointer(data),
+                          static_cast<DWORD>(data.size()));
+}
+
+long DeleteValue(RawKey key, std::string_view name) {
+    return RegDeleteValueW(ToHkey(key), Wide(name).c_str());
+}
+
+long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
+    std::vector<wchar_t> buffer(std::max<DWORD>(LimitsOf(ToHkey(key)).subkeyChars, 255) + 1);
+    while (true) {
+        auto chars = static_cast<DWORD>(buffer.size());
+        const LONG result = RegEnumKeyExW(ToHkey(key), index, buffer.data(), &chars, nullptr,
+                                          nullptr, nullptr, nullptr);
+        if (result == ERROR_MORE_DATA) {
+            buffer.resize(buffer.size() * 2);
+            continue;
+        }
+        if (result == ERROR_SUCCESS) {
+            name = Utf8(buffer.data(), chars);
+        }
+        return result;
+    }
+}
+
+long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value) {
+    const KeyLimits limits = LimitsOf(ToHkey(key));
+    std::vector<wchar_t> nameBuffer(std::max<DWORD>(limits.valueNameChars, 255) + 1);
+    std::vector<std::uint8_t> data(std::max<DWORD>(limits.valueBytes, 256));
+    while (true) {
+        auto chars = static_cast<DWORD>(nameBuffer.size());
+        auto size = static_cast<DWORD>(data.size());
+        DWORD type = REG_NONE;
+        const LONG result = RegEnumValueW(ToHkey(key), index, nameBuffer.data(), &chars, nullptr,
+                                          &type, data.data(), &size);
+        if (result == ERROR_MORE_DATA) {
+            // Either buffer may be the short one: grow both.
+            nameBuffer.resize(nameBuffer.size() * 2);
+            data.resize(std::max<std::size_t>(size, data.size() * 2));
+            continue;
+        }
+        if (result == ERROR_SUCCESS) {
+            name = Utf8(nameBuffer.data(), chars);
+            data.resize(size);
+            value = Value{type, std::move(data)};
+        }
+        return result;
+    }
+}
+
+}  // namespace platform::registry

@@ -1,0 +1,25 @@
+// Path texts of the registry component: a root key name (long or short form, any letter case,
+// after one optional leading backslash), then optionally a backslash and the subkey path, as in
+// HKLM\SOFTWARE\Classes.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace registry {
+
+struct KeyPath {
+    std::uint32_t root = 0;  // a predefined root key value, 0 for an unknown root name
+    std::string subKey;      // "" addresses the root key itself
+};
+
+// Splits a path text into its root key and subkey path. Only the text before the first
+// backslash names the root: a root name inside the subkey path is an ordinary key name.
+KeyPath ParseKeyPath(std::string_view path);
+
+// The path with its root name written in the long form (HKCU\X gives HKEY_CURRENT_USER\X);
+// a path whose root is unknown comes back unchanged.
+std::string LongRootPath(std::string_view path);
+
+}  // namespace registry
