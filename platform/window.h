@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -63,6 +64,9 @@ void EndProgram();
 
 // Puts the text on the clipboard as Unicode text; false when the clipboard refused.
 bool SetClipboardText(std::string_view text);
+
+// The Unicode text on the clipboard; nullopt when it holds none or cannot be read.
+std::optional<std::string> GetClipboardText();
 
 // A modal message box with the text and a single OK button.
 void MessageBox(std::string_view text);

@@ -47,6 +47,8 @@ Machine::Machine() {
     AddFolder(programFolder);
     AddFolder(systemFolder);
     SetEnv("SystemRoot", windowsFolder);
+    SetEnv("TEMP", currentDirectory + "\\AppData\\Local\\Temp");
+    AddFolder(currentDirectory + "\\AppData\\Local\\Temp");
     SetEnv("PATH", systemFolder + ";" + windowsFolder);
     // The modules every windowed process has loaded.
     for (const char* name : {"ntdll.dll", "kernel32.dll", "KERNELBASE.dll", "user32.dll",

@@ -132,6 +132,8 @@ bool SetClipboardText(std::string_view text) {
     return true;
 }
 
+std::optional<std::string> GetClipboardText() { return sim::machine().clipboard; }
+
 void MessageBox(std::string_view text) {
     sim::machine().messageBoxes.emplace_back(text);
 }

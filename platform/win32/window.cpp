@@ -380,6 +380,24 @@ bool SetClipboardText(std::string_view text) {
     return true;
 }
 
+std::optional<std::string> GetClipboardText() {
+    ClipboardSession clipboard;
+    if (!clipboard.is_open()) {
+        return std::nullopt;
+    }
+    HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+    if (data == nullptr) {
+        return std::nullopt;
+    }
+    const auto* wide = static_cast<const wchar_t*>(::GlobalLock(data));
+    if (wide == nullptr) {
+        return std::nullopt;
+    }
+    std::string text = win32::Narrow(wide);
+    ::GlobalUnlock(data);
+    return text;
+}
+
 void MessageBox(std::string_view text) {
     ::MessageBoxW(g_mainWindow, Widen(text).c_str(), kProgramTitle, MB_OK);
 }
