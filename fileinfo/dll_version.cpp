@@ -1,12 +1,133 @@
 #include "fileinfo/dll_version.h"
 
+#include <stdexcept>
+
+#include "fileinfo/file_probes.h"
 #include "fileinfo/os_version.h"
 #include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/runtime.h"
 
 namespace fileinfo {
+namespace {
+
+constexpr std::string_view kClassesRootText = "-2147483648";
+
+std::string Trim(std::string_view text) {
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return "";
+    }
+    const auto last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+// What the registry says of a type library's registration.
+struct Registration {
+    bool notRegistered = false;
+    bool incomplete = false;
+    std::string path;  // the Win32 path registered, "" when none
+};
+
+Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
+    Registration result;
+    const std::string typeLib = "TypeLib\\" + clsid;
+    const std::string found = FindRegSubKey(kClassesRootText, typeLib, version);
+    if (found.empty()) {
+        result.notRegistered = true;
+        return result;
+    }
+    if (found != version) {
+        float wanted = 0;
+        float registered = 0;
+        if (!ReadVersionNumber(version, wanted)) {
+            throw std::invalid_argument("Type mismatch: the wanted version is no number");
+        }
+        if (!ReadVersionNumber(found, registered) || wanted != registered) {
+            result.incomplete = true;
+        }
+        version = found;
+    }
+    const std::string versionKey = typeLib + "\\" + version;
+    const std::string language = FindRegSubKey(kClassesRootText, versionKey, "0");
+    if (language.empty()) {
+        result.incomplete = true;
+        return result;
+    }
+    result.path = ReadRegValue(platform::registry::kClassesRoot,
+                               versionKey + "\\" + language + "\\Win32", "");
+    return result;
+}
+
+}  // namespace
 
 std::string CDLLVersion::GetOSVersion() const {
     return OsNameFor(platform::kernel32::GetVersionEx());
+}
+
+}  // namespace fileinfo
+
+namespace fileinfo {
+
+void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
+    if (Trim(sModule).empty()) {
+        m_FilePathName.clear();
+        m_FileVersion.clear();
+        m_FileRegistrationInfo.clear();
+        m_FileSize = 0;
+        m_FileDate = {};
+        return;
+    }
+
+    Registration registration;
+    if (!sCLSID.empty()) {
+        registration = LookUpTypeLibrary(sCLSID, sCLSIDVer);
+    }
+
+    std::string path(1024, ' ');
+    std::uint32_t lastError = 0;
+    if (LocateFile(sModule, path, lastError)) {
+        m_FilePathName = path;
+    } else if (lastError == 0) {
+        m_FilePathName = sModule + " Not Found";
+    } else if (lastError == 1157) {
+        m_FilePathName = "Can't load " + sModule;
+    } else {
+        m_FilePathName = sModule + " " + GetErrorText(lastError);
+    }
+
+    if (!registration.path.empty()) {
+        m_FileRegistrationInfo = registration.incomplete ? "Ver " + sCLSIDVer : "OK";
+        m_FilePathName = registration.path;
+    } else if (path.empty() && registration.notRegistered) {
+        m_FileRegistrationInfo = "SubKey not found";
+    } else if (path.empty() && registration.incomplete) {
+        m_FileRegistrationInfo = "Not complete";
+    } else if (path.empty()) {
+        m_FileRegistrationInfo = "Not found";
+    } else if (registration.notRegistered) {
+        m_FileRegistrationInfo = "Not Registered";
+    } else if (path == kUnableToLocate) {
+        m_FileRegistrationInfo = "";
+        m_FilePathName = std::string(kUnableToLocate) + " " + sModule;
+    } else if (!sCLSID.empty()) {
+        m_FileRegistrationInfo = "impossible";
+    } else {
+        m_FileRegistrationInfo = "n/a";
+    }
+
+    m_FileVersion = Trim(GetFileVersionString(path));
+
+    m_FileSize = 0;
+    m_FileDate = {};
+    if (path != kUnableToLocate) {
+        const auto size = platform::runtime::FileLen(path);
+        const auto date = platform::runtime::FileDateTime(path);
+        if (size && date) {
+            m_FileSize = *size;
+            m_FileDate = *date;
+        }
+    }
 }
 
 }  // namespace fileinfo

@@ -20,6 +20,13 @@ class CDLLVersion {
     // The running Windows version's name, from the system's version record.
     [[nodiscard]] std::string GetOSVersion() const;
 
+    // Fills all five properties for the file `sModule` (a bare name or a path). With a type
+    // library identifier `sCLSID` ("{...}") the registration of version `sCLSIDVer` is looked
+    // up too, and `sCLSIDVer` comes back as the version registered. `sModule` comes back as
+    // the closed library left it. Throws when the closed library cannot be called, or when a
+    // version is wanted that does not read as a number.
+    void LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer);
+
   private:
     platform::runtime::DateTime m_FileDate;
     std::int64_t m_FileSize = 0;

@@ -3,6 +3,8 @@
 #include <array>
 #include <exception>
 
+#include "report/file_table.h"
+
 namespace report {
 namespace {
 
@@ -103,9 +105,10 @@ void Form1::WriteFileSectionHeading(Run& run) {
 }
 
 void Form1::RunPass(Run& run, int pass) {
-    // The file rows (passes 1 to 19) and the install folder checks (pass 20) draw here.
-    (void)run;
-    (void)pass;
+    if (pass <= static_cast<int>(kFileList.size())) {
+        AppendLine(RunFilePass(run.surface, run.version, run.columns, pass));
+    }
+    // Pass 20, the install folder checks, draws here.
 }
 
 void Form1::AppendLine(std::string_view line) {

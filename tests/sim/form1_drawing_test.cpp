@@ -11,7 +11,7 @@ using platform::sim::DrawOp;
 using platform::sim::RecordingSurface;
 
 class Form1Drawing : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         platform::sim::Reset();
         machine().osVersion = platform::kernel32::OsVersionInfo{5, 0, 2195, 2};
@@ -31,16 +31,15 @@ protected:
     }
 };
 
-TEST_F(Form1Drawing, ReportTextAndLogByteForByte) {
+TEST_F(Form1Drawing, LogFileByteForByte) {
     report::Form1 form;
     RecordingSurface surface(16800);
     form.Paint(surface);
-    EXPECT_EQ(form.ReportText().substr(0, 230),
-              std::string("  Kelvra System Files verification 04.03.2026 on Windows 2000 (Build "
-                          "2195)\t File\t Reg_Info\tDate\tSize\t Version\r\r  File version "
-                          "verification 04.03.2026 on Windows 2000 (Build 2195)\r\r  "
-                          "File,Reg_Info,Date,Size,Version")
-                  .substr(0, 230));
+    const std::string head =
+        "  Kelvra System Files verification 04.03.2026 on Windows 2000 (Build 2195)\t File"
+        "\t Reg_Info\tDate\tSize\t Version\r\r  File version verification 04.03.2026 on "
+        "Windows 2000 (Build 2195)\r\r  File,Reg_Info,Date,Size,Version\r";
+    EXPECT_EQ(form.ReportText().substr(0, head.size()), head);
     EXPECT_EQ(machine().FindFile("C:\\Users\\Tester\\DLLver.log")->bytes,
               "  File version verification 04.03.2026 on Windows 2000 (Build 2195)\r\n\r\n"
               "  File,Reg_Info,Date,Size,Version\r\n");
@@ -56,7 +55,8 @@ TEST_F(Form1Drawing, TitleHeaderRowAndEtchedSeparator) {
 
     const auto title = TextsAt(surface, 0);
     ASSERT_EQ(title.size(), 1u);
-    EXPECT_EQ(title[0].text, "  Kelvra System Files verification 04.03.2026 on Windows 2000 (Build 2195)");
+    EXPECT_EQ(title[0].text,
+              "  Kelvra System Files verification 04.03.2026 on Windows 2000 (Build 2195)");
     EXPECT_EQ(title[0].x, 0);
 
     const double rowY = 2 * RecordingSurface::kLineHeight;
@@ -83,8 +83,10 @@ TEST_F(Form1Drawing, TitleHeaderRowAndEtchedSeparator) {
     EXPECT_EQ(lines[1].y, separatorY + 15);
     EXPECT_EQ(lines[1].color, platform::window::k3DHighlight);
     // The first row starts five pixels below the first line, at the left edge.
-    EXPECT_EQ(surface.CurrentY(), separatorY + 15 + 60);
-    EXPECT_EQ(surface.CurrentX(), 0);
+    const auto firstRow = TextsAt(surface, separatorY + 15 + 60);
+    ASSERT_FALSE(firstRow.empty());
+    EXPECT_EQ(firstRow[0].text, "  Unable to locate COMDLG32.ocx");
+    EXPECT_EQ(firstRow[0].x, 0);
 }
 
 TEST_F(Form1Drawing, ALockedLogLeavesNoFileAndNoMessage) {

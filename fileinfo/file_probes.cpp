@@ -1,0 +1,194 @@
+#include "fileinfo/file_probes.h"
+
+#include <charconv>
+#include <limits>
+
+#include "fileinfo/version_text.h"
+#include "platform/closed_library.h"
+#include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/runtime.h"
+#include "platform/text.h"
+
+namespace fileinfo {
+namespace {
+
+namespace reg = platform::registry;
+
+bool EndsWithExe(std::string_view name) {
+    return name.size() >= 3 && platform::text::AsciiUpper(name.substr(name.size() - 3)) == "EXE";
+}
+
+bool IsPredefinedRoot(std::int64_t root) {
+    return root >= static_cast<std::int64_t>(reg::kClassesRoot) &&
+           root <= static_cast<std::int64_t>(reg::kDynData);
+}
+
+// The signed decimal text of a root key ("-2147483648" for the classes root) as its value.
+bool ParseRootText(std::string_view text, std::uint32_t& root) {
+    std::int64_t value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return false;
+    }
+    if (value < -2147483648LL || value > -2147483642LL) {
+        return false;
+    }
+    root = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+    return true;
+}
+
+// The subkey names of a key, in the platform's order; empty when it cannot be opened.
+std::vector<std::string> SubkeyNames(std::uint32_t root, std::string_view keyPath) {
+    std::vector<std::string> names;
+    reg::Key key;
+    if (reg::OpenKey(reg::PredefinedKey(root), keyPath, reg::kKeyRead, key) != 0) {
+        return names;
+    }
+    std::string name;
+    for (std::uint32_t index = 0; reg::EnumKey(key.get(), index, name) == 0; ++index) {
+        names.push_back(name);
+    }
+    return names;
+}
+
+// The text of a value's data as the ANSI functions would give it, less its last character.
+std::string DataText(const reg::Value& value) {
+    if (value.type == reg::kRegSz || value.type == reg::kRegExpandSz) {
+        return platform::text::DecodeRegistryString(value.data);
+    }
+    if (value.data.empty()) {
+        return "";
+    }
+    if (value.type == reg::kRegMultiSz) {
+        std::u16string wide;
+        for (std::size_t i = 0; i + 1 < value.data.size(); i += 2) {
+            wide.push_back(static_cast<char16_t>(value.data[i] | (value.data[i + 1] << 8)));
+        }
+        if (!wide.empty()) {
+            wide.pop_back();
+        }
+        return platform::text::Utf16ToUtf8(wide);
+    }
+    const std::string bytes(value.data.begin(), value.data.end() - 1);
+    return platform::kernel32::AnsiToUtf8(bytes);
+}
+
+}  // namespace
+
+bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError) {
+    bool located = false;
+    if (EndsWithExe(name)) {
+        std::string candidate = name;
+        if (name.find('\\') == std::string::npos) {
+            candidate = platform::runtime::CurDir();
+            if (!candidate.ends_with('\\')) {
+                candidate += '\\';
+            }
+            candidate += name;
+        }
+        located = !platform::runtime::Dir(candidate).empty();
+        lastError = platform::kernel32::GetLastError();
+        if (located) {
+            path = candidate;
+        }
+    } else if (const auto module = platform::kernel32::LoadLibrary(name)) {
+        lastError = platform::kernel32::GetLastError();
+        path = GetModulePath(name);
+        located = true;
+    } else {
+        platform::closed_library::FindFileInPath(name, path);
+        lastError = platform::kernel32::GetLastError();
+    }
+    if (!located) {
+        path = kUnableToLocate;
+    }
+    return located;
+}
+
+std::string GetModulePath(std::string_view name) {
+    const auto module = platform::kernel32::GetModuleHandle(name);
+    if (module == 0) {
+        return "";
+    }
+    return platform::kernel32::GetModuleFileName(module);
+}
+
+std::string GetErrorText(std::uint32_t code) {
+    const auto message = platform::kernel32::FormatSystemMessage(code);
+    if (!message || message->size() < 2) {
+        return "";
+    }
+    // The system ends its texts with a line end.
+    return message->substr(0, message->size() - 2);
+}
+
+std::string GetFileVersionString(std::string_view path) {
+    return ReadFileVersionText(path);
+}
+
+std::string ReadRegValue(std::uint32_t root, std::string_view keyPath, std::string_view valueName) {
+    if (!IsPredefinedRoot(root)) {
+        return "";
+    }
+    reg::Key key;
+    if (reg::OpenKey(reg::PredefinedKey(root), keyPath, reg::kKeyRead, key) != 0) {
+        return "";
+    }
+    reg::Value value;
+    if (reg::QueryValue(key.get(), valueName, value) != 0) {
+        return "";
+    }
+    if (value.type == reg::kRegDword) {
+        std::uint32_t number = 0;
+        for (std::size_t i = 0; i < 4 && i < value.data.size(); ++i) {
+            number |= static_cast<std::uint32_t>(value.data[i]) << (8 * i);
+        }
+        std::string digits = std::to_string(number);
+        return digits.size() < 3 ? std::string(3 - digits.size(), '0') + digits : digits;
+    }
+    return DataText(value);
+}
+
+bool ReadVersionNumber(std::string_view text, float& number) {
+    if (text.empty() || !(text[0] == '-' || text[0] == '.' || (text[0] >= '0' && text[0] <= '9'))) {
+        return false;
+    }
+    float value = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+    if (error != std::errc{} || end != text.data() + text.size()) {
+        return false;
+    }
+    number = value;
+    return true;
+}
+
+std::string FindRegSubKey(std::string_view rootText, std::string_view keyPath,
+                          std::string_view wanted) {
+    std::uint32_t root = 0;
+    if (!ParseRootText(rootText, root)) {
+        return "";
+    }
+    const std::vector<std::string> names = SubkeyNames(root, keyPath);
+    std::string answer;
+    for (const std::string& name : names) {
+        if (name == wanted) {
+            answer = name;
+        }
+    }
+    if (!answer.empty()) {
+        return answer;
+    }
+    float best = 0;
+    for (const std::string& name : names) {
+        float number = 0;
+        if (ReadVersionNumber(name, number) && number >= best) {
+            best = number;
+            answer = name;
+        }
+    }
+    return answer;
+}
+
+}  // namespace fileinfo

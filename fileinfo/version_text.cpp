@@ -1,0 +1,25 @@
+#include "fileinfo/version_text.h"
+
+#include "platform/version.h"
+
+namespace fileinfo {
+
+std::string FormatFileVersion(std::uint32_t fileVersionMS, std::uint32_t fileVersionLS) {
+    return std::to_string(HiWord(fileVersionMS)) + "." + std::to_string(LoWord(fileVersionMS)) +
+           "." + std::to_string(HiWord(fileVersionLS)) + "." +
+           std::to_string(LoWord(fileVersionLS));
+}
+
+std::string ReadFileVersionText(std::string_view path) {
+    const auto block = platform::version::GetFileVersionInfo(path);
+    if (!block) {
+        return "";
+    }
+    const auto fixed = platform::version::QueryRootBlock(*block);
+    if (!fixed) {
+        return "";
+    }
+    return FormatFileVersion(fixed->fileVersionMS, fixed->fileVersionLS);
+}
+
+}  // namespace fileinfo
