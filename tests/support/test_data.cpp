@@ -5,6 +5,11 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/kernel32.h"
+#if !defined(_WIN32)
+#include "platform/sim/machine.h"
+#endif
+
 namespace kelvra::test {
 
 std::string TestDataPath(std::string_view relativeName) {
@@ -34,7 +39,26 @@ std::string TestDataBytes(std::string_view relativeName) {
 }
 
 std::string_view NativeArchFolder() {
-    return sizeof(void*) == 8 ? "x64" : "x86";
+    return platform::kernel32::ProcessMachine() == 0x8664 ? "x64" : "x86";
+}
+
+std::string_view OtherArchFolder() {
+    return NativeArchFolder() == "x64" ? "x86" : "x64";
+}
+
+std::string PlatformTestFile(std::string_view relativeName) {
+#if defined(_WIN32)
+    return TestDataPath(relativeName);
+#else
+    std::string path = "C:\\KelvraTestData\\" + std::string(relativeName);
+    for (char& c : path) {
+        if (c == '/') {
+            c = '\\';
+        }
+    }
+    platform::sim::machine().AddFile(path, TestDataBytes(relativeName));
+    return path;
+#endif
 }
 
 std::span<const std::uint8_t> AsBytes(std::string_view bytes) {

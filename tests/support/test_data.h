@@ -16,8 +16,15 @@ std::string TestDataPath(std::string_view relativeName);
 // The bytes of a test file; "" (and a test failure) when it cannot be read.
 std::string TestDataBytes(std::string_view relativeName);
 
-// The folder of test DLLs whose machine matches this process's: "x86" or "x64".
+// The folder of test DLLs whose machine matches this process's ("x86" or "x64"), and the
+// other one. The simulated process is 32-bit unless a test says otherwise.
 std::string_view NativeArchFolder();
+std::string_view OtherArchFolder();
+
+// A full path under which the platform's own functions (LoadLibrary, GetFileVersionInfo)
+// reach the test file: on Windows the built file itself; on the simulated machine a copy of
+// its bytes put at C:\KelvraTestData\<relative name>.
+std::string PlatformTestFile(std::string_view relativeName);
 
 // The bytes of a string as the PE reader takes them.
 std::span<const std::uint8_t> AsBytes(std::string_view bytes);
