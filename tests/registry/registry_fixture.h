@@ -1,0 +1,113 @@
+// A test key of the test's own, HKEY_CURRENT_USER\Software\KelvraTests\<suite>_<test>, deleted
+// before and after the test, and registry script files in the TEMP folder (the current folder
+// when there is none), deleted likewise. The same tests run on the simulated registry and on
+// the real one.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/runtime.h"
+#include "platform/text.h"
+#include "registry/registry_access.h"
+
+namespace registry::test {
+
+class RegistryFixture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        name_ = std::string(info->test_suite_name()) + "_" + info->name();
+        for (char& c : name_) {
+            if (c == '/') {
+                c = '_';
+            }
+        }
+        DeleteTestKey();
+    }
+
+    void TearDown() override {
+        DeleteTestKey();
+        for (const std::string& file : files_) {
+            platform::runtime::DeleteFile(file);
+        }
+    }
+
+    // "HKCU\Software\KelvraTests\<test>" followed by "\" and `sub` when given.
+    [[nodiscard]] std::string Key(std::string_view sub = "") const {
+        std::string path = "HKCU\\" + SubKey();
+        if (!sub.empty()) {
+            path += "\\";
+            path += sub;
+        }
+        return path;
+    }
+
+    // The test key's path below HKEY_CURRENT_USER.
+    [[nodiscard]] std::string SubKey() const { return "Software\\KelvraTests\\" + name_; }
+
+    // The long form of Key(sub), as an export spells it.
+    [[nodiscard]] std::string LongKey(std::string_view sub = "") const {
+        return "HKEY_CURRENT_USER" + Key(sub).substr(4);
+    }
+
+    // A file path for this test, not existing yet; deleted after the test.
+    std::string File(std::string_view name) {
+        std::string folder = platform::runtime::Environ("TEMP");
+        if (folder.empty()) {
+            folder = platform::runtime::CurDir();
+        }
+        std::string path = folder + "\\kelvra_" + name_ + "_" + std::string(name);
+        platform::runtime::DeleteFile(path);
+        files_.push_back(path);
+        return path;
+    }
+
+    // Stores a value of any type directly, as another program would.
+    void SetRaw(std::string_view sub, std::string_view name, std::uint32_t type,
+                const std::vector<std::uint8_t>& data) {
+        namespace reg = platform::registry;
+        reg::Key key;
+        ASSERT_EQ(reg::CreateKey(reg::PredefinedKey(reg::kCurrentUser), RawSub(sub), key), 0);
+        ASSERT_EQ(reg::SetValue(key.get(), name, type, data), 0);
+    }
+
+    // The stored value; type kRegNone and no data when it is missing.
+    platform::registry::Value GetRaw(std::string_view sub, std::string_view name) {
+        namespace reg = platform::registry;
+        reg::Key key;
+        reg::Value value;
+        if (reg::OpenKey(reg::PredefinedKey(reg::kCurrentUser), RawSub(sub), reg::kKeyRead, key) ==
+            0) {
+            reg::QueryValue(key.get(), name, value);
+        }
+        return value;
+    }
+
+    // The bytes of a registry string as the wide functions store it.
+    static std::vector<std::uint8_t> Wide(std::string_view text) {
+        return platform::text::EncodeRegistryString(text);
+    }
+
+    clsRegistryAccess reg_;
+
+  private:
+    [[nodiscard]] std::string RawSub(std::string_view sub) const {
+        return sub.empty() ? SubKey() : SubKey() + "\\" + std::string(sub);
+    }
+
+    void DeleteTestKey() const {
+        namespace reg = platform::registry;
+        reg::DeleteTree(reg::PredefinedKey(reg::kCurrentUser), SubKey());
+    }
+
+    std::string name_;
+    std::vector<std::string> files_;
+};
+
+}  // namespace registry::test
