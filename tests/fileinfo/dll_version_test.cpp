@@ -1,0 +1,308 @@
+// CDLLVersion and its probes against the platform at hand: where files are found, their
+// version, size and date, and the type-library registration rules.
+#include "fileinfo/dll_version.h"
+
+#include <gtest/gtest.h>
+
+#include "fileinfo/file_probes.h"
+#include "fileinfo/version_text.h"
+#include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/runtime.h"
+#include "platform/text.h"
+#include "report/file_table.h"
+#include "support/scratch_folder.h"
+#include "support/test_data.h"
+
+namespace {
+
+using kelvra::test::NativeArchFolder;
+using kelvra::test::OtherArchFolder;
+using kelvra::test::ScratchFolder;
+using kelvra::test::TestDataBytes;
+namespace reg = platform::registry;
+namespace rt = platform::runtime;
+
+std::string NativeDll(std::string_view name) {
+    return std::string(NativeArchFolder()) + "/" + std::string(name);
+}
+
+struct Loaded {
+    std::string module;
+    std::string clsidVersion;
+    long ierr = 0;
+    fileinfo::CDLLVersion version;
+};
+
+Loaded Load(std::string module, std::string clsid = "", std::string clsidVersion = "") {
+    Loaded result;
+    report::clsVersionLoadFileInfo(result.version, module, clsid, clsidVersion, result.ierr);
+    result.module = module;
+    result.clsidVersion = clsidVersion;
+    return result;
+}
+
+// A folder of DLLs put on the process PATH for the test.
+class PathFolder {
+  public:
+    explicit PathFolder(const ScratchFolder& scratch)
+        : path_(scratch / "onpath"), previous_(rt::Environ("PATH")) {
+        rt::CreateDirectory(path_);
+        rt::SetEnviron("PATH", previous_ + ";" + path_);
+    }
+    PathFolder(const PathFolder&) = delete;
+    PathFolder& operator=(const PathFolder&) = delete;
+    ~PathFolder() { rt::SetEnviron("PATH", previous_); }
+
+    std::string Add(std::string_view testFile, std::string_view name) const {
+        const std::string target = path_ + "\\" + std::string(name);
+        EXPECT_TRUE(rt::WriteFileBytes(target, TestDataBytes(testFile)));
+        return target;
+    }
+
+  private:
+    std::string path_;
+    std::string previous_;
+};
+
+TEST(LoadFileInfo, ABlankNameGivesTheEmptyRow) {
+    ScratchFolder scratch;
+    const Loaded loaded = Load("   ");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_EQ(loaded.version.FilePathName(), "");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "");
+    EXPECT_EQ(loaded.version.FileVersion(), "");
+    EXPECT_EQ(loaded.version.FileSize(), 0);
+    EXPECT_TRUE(loaded.version.FileDate().IsZero());
+}
+
+TEST(LoadFileInfo, ANameFoundNowhereIsUnableToLocate) {
+    ScratchFolder scratch;
+    const Loaded loaded = Load("KelvraNowhere.ocx");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_EQ(loaded.version.FilePathName(), "Unable to locate KelvraNowhere.ocx");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "");
+    EXPECT_EQ(loaded.version.FileVersion(), "");
+    EXPECT_EQ(loaded.version.FileSize(), 0);
+    EXPECT_TRUE(loaded.version.FileDate().IsZero());
+}
+
+TEST(LoadFileInfo, ALoadedSystemDllIsDescribedByItsLoadedCopy) {
+    ScratchFolder scratch;
+    const auto module = platform::kernel32::GetModuleHandle("GDI32.dll");
+    ASSERT_NE(module, 0u);
+    const std::string path = platform::kernel32::GetModuleFileName(module);
+    const Loaded loaded = Load("GDI32.dll");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_EQ(loaded.version.FilePathName(), path);
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
+    EXPECT_EQ(loaded.version.FileVersion(), fileinfo::ReadFileVersionText(path));
+    EXPECT_EQ(loaded.version.FileSize(), rt::FileLen(path).value_or(-1));
+    EXPECT_EQ(loaded.version.FileDate(), rt::FileDateTime(path).value_or(rt::DateTime{}));
+}
+
+TEST(LoadFileInfo, ADllFoundThroughThePath) {
+    ScratchFolder scratch;
+    PathFolder folder(scratch);
+    const std::string path = folder.Add(NativeDll("kelvra_ver2.dll"), "KelvraPathProbe.dll");
+    const Loaded loaded = Load("KelvraPathProbe.dll");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_TRUE(platform::text::EqualsIgnoringCase(loaded.version.FilePathName(), path))
+        << loaded.version.FilePathName();
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
+    EXPECT_EQ(loaded.version.FileVersion(), "2.0.50727.42");
+    EXPECT_EQ(loaded.version.FileSize(),
+              static_cast<std::int64_t>(TestDataBytes(NativeDll("kelvra_ver2.dll")).size()));
+    EXPECT_EQ(loaded.version.FileDate(), rt::FileDateTime(path).value_or(rt::DateTime{}));
+    // The probe loaded it only to locate it.
+    EXPECT_EQ(platform::kernel32::GetModuleHandle("KelvraPathProbe.dll"), 0u);
+}
+
+TEST(LoadFileInfo, ADllOfTheOtherMachineIsNotLoadedAndNotLocated) {
+    ScratchFolder scratch;
+    PathFolder folder(scratch);
+    folder.Add(std::string(OtherArchFolder()) + "/kelvra_ver6.dll", "KelvraOtherArch.dll");
+    const Loaded loaded = Load("KelvraOtherArch.dll");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_EQ(loaded.version.FilePathName(), "Unable to locate KelvraOtherArch.dll");
+    EXPECT_EQ(loaded.version.FileVersion(), "");
+    EXPECT_EQ(loaded.version.FileSize(), 0);
+}
+
+TEST(LoadFileInfo, AnExeIsSearchedInTheCurrentFolderOnly) {
+    ScratchFolder scratch;
+    ASSERT_TRUE(
+        rt::WriteFileBytes(scratch / "setup.Exe", TestDataBytes(NativeDll("kelvra_ver6.dll"))));
+    const Loaded loaded = Load("setup.Exe");
+    EXPECT_EQ(loaded.version.FilePathName(), scratch / "setup.Exe");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
+    EXPECT_EQ(loaded.version.FileVersion(), "6.0.8169.0");
+
+    // Found by its full path too, and nowhere else when it is not there.
+    EXPECT_EQ(Load(scratch / "setup.Exe").version.FilePathName(), scratch / "setup.Exe");
+    EXPECT_EQ(Load(scratch / "absent.exe").version.FilePathName(),
+              "Unable to locate " + (scratch / "absent.exe"));
+    EXPECT_EQ(Load("kelvra_tests.exe").version.FilePathName(), "Unable to locate kelvra_tests.exe");
+}
+
+TEST(FileProbes, VersionTextOfFiles) {
+    ScratchFolder scratch;
+    const std::string ver2 = scratch / "ver2.dll";
+    const std::string nover = scratch / "nover.dll";
+    ASSERT_TRUE(rt::WriteFileBytes(ver2, TestDataBytes(NativeDll("kelvra_ver2.dll"))));
+    ASSERT_TRUE(rt::WriteFileBytes(nover, TestDataBytes(NativeDll("kelvra_nover.dll"))));
+    EXPECT_EQ(fileinfo::GetFileVersionString(ver2), "2.0.50727.42");
+    EXPECT_EQ(fileinfo::GetFileVersionString(nover), "");
+    EXPECT_EQ(fileinfo::GetFileVersionString("Unable to locate"), "");
+    EXPECT_EQ(fileinfo::FormatFileVersion(0x00020000, 0xC6270000), "2.0.50727.0");
+    EXPECT_EQ(fileinfo::FormatFileVersion(0xFFFFFFFF, 0x00010002), "65535.65535.1.2");
+}
+
+TEST(FileProbes, ErrorTextsWithoutTheirLineEnd) {
+    const auto message = platform::kernel32::FormatSystemMessage(2);
+    ASSERT_TRUE(message.has_value());
+    const std::string text = fileinfo::GetErrorText(2);
+    EXPECT_FALSE(text.empty());
+    EXPECT_EQ(text + message->substr(text.size()), *message);
+    EXPECT_EQ(text.find_first_of("\r\n"), std::string::npos);
+    EXPECT_EQ(fileinfo::GetErrorText(0x2000FFFF), "");
+}
+
+TEST(FileProbes, VersionNumbersReadWithAPointWhateverTheLocale) {
+    float number = 0;
+    EXPECT_TRUE(fileinfo::ReadVersionNumber("1.0", number));
+    EXPECT_EQ(number, 1.0f);
+    EXPECT_TRUE(fileinfo::ReadVersionNumber("10.5", number));
+    EXPECT_EQ(number, 10.5f);
+    EXPECT_TRUE(fileinfo::ReadVersionNumber("409", number));
+    EXPECT_FALSE(fileinfo::ReadVersionNumber("1,0", number));
+    EXPECT_FALSE(fileinfo::ReadVersionNumber("FLAGS", number));
+    EXPECT_FALSE(fileinfo::ReadVersionNumber("", number));
+    EXPECT_FALSE(fileinfo::ReadVersionNumber("inf", number));
+    EXPECT_FALSE(fileinfo::ReadVersionNumber("2.0a", number));
+}
+
+// Type-library registrations of the test's own under the classes root. On Windows they are
+// written to the user's classes, which the classes root shows.
+class TypeLibraries : public ::testing::Test {
+  protected:
+    static constexpr const char* kClsid = "{7C1E2A90-5B3D-4F61-9E2A-1D0C8B7A6F51}";
+
+    void SetUp() override { Remove(); }
+    void TearDown() override { Remove(); }
+
+    static std::uint32_t WritableRoot() {
+        return kelvra::test::kSimulated ? reg::kClassesRoot : reg::kCurrentUser;
+    }
+    static std::string WritablePath(std::string_view below) {
+        return std::string(kelvra::test::kSimulated ? "" : "Software\\Classes\\") + "TypeLib\\" +
+               kClsid + (below.empty() ? "" : "\\") + std::string(below);
+    }
+    static void Remove() { reg::DeleteTree(reg::PredefinedKey(WritableRoot()), WritablePath("")); }
+
+    static void AddKey(std::string_view below) {
+        reg::Key key;
+        ASSERT_EQ(reg::CreateKey(reg::PredefinedKey(WritableRoot()), WritablePath(below), key), 0);
+    }
+    static void AddWin32Path(std::string_view version, std::string_view path) {
+        reg::Key key;
+        ASSERT_EQ(reg::CreateKey(reg::PredefinedKey(WritableRoot()),
+                                 WritablePath(std::string(version) + "\\0\\Win32"), key),
+                  0);
+        const auto data = platform::text::EncodeRegistryString(path);
+        ASSERT_EQ(reg::SetValue(key.get(), "", reg::kRegSz, data), 0);
+    }
+    static std::string TypeLibPath() { return std::string("TypeLib\\") + kClsid; }
+};
+
+TEST_F(TypeLibraries, FindRegSubKeyPrefersTheExactNameThenTheHighestNumber) {
+    for (const char* name : {"1.0", "2.0", "10.0", "FLAGS"}) {
+        AddKey(name);
+    }
+    EXPECT_EQ(fileinfo::FindRegSubKey("-2147483648", TypeLibPath(), "2.0"), "2.0");
+    EXPECT_EQ(fileinfo::FindRegSubKey("-2147483648", TypeLibPath(), "3.0"), "10.0");
+    EXPECT_EQ(fileinfo::FindRegSubKey("-2147483648", TypeLibPath(), "2"), "10.0");
+    EXPECT_EQ(fileinfo::FindRegSubKey("-2147483648", TypeLibPath(), "FLAGS"), "FLAGS");
+    EXPECT_EQ(fileinfo::FindRegSubKey("0", TypeLibPath(), "2.0"), "");
+    EXPECT_EQ(fileinfo::FindRegSubKey("-2147483641", TypeLibPath(), "2.0"), "");
+    EXPECT_EQ(fileinfo::FindRegSubKey("-2147483648", TypeLibPath() + "\\none", "2.0"), "");
+}
+
+TEST_F(TypeLibraries, RegisteredUnderAnotherVersion) {
+    AddWin32Path("1.1", "C:\\Registered\\Other.dll");
+    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_EQ(loaded.clsidVersion, "1.1");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "Ver 1.1");
+    EXPECT_EQ(loaded.version.FilePathName(), "C:\\Registered\\Other.dll");
+    // The version still comes from the file that was located.
+    const auto gdi =
+        platform::kernel32::GetModuleFileName(platform::kernel32::GetModuleHandle("GDI32.dll"));
+    EXPECT_EQ(loaded.version.FileVersion(), fileinfo::ReadFileVersionText(gdi));
+}
+
+TEST_F(TypeLibraries, TheSameVersionWrittenOtherwiseIsOk) {
+    AddWin32Path("1.00", "C:\\Registered\\Same.dll");
+    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    EXPECT_EQ(loaded.clsidVersion, "1.00");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "OK");
+    EXPECT_EQ(loaded.version.FilePathName(), "C:\\Registered\\Same.dll");
+}
+
+TEST_F(TypeLibraries, NoVersionSubkeyIsNotRegistered) {
+    AddKey("");
+    const auto gdi =
+        platform::kernel32::GetModuleFileName(platform::kernel32::GetModuleHandle("GDI32.dll"));
+    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "Not Registered");
+    EXPECT_EQ(loaded.version.FilePathName(), gdi);
+    EXPECT_EQ(Load("GDI32.dll", "{00000000-0000-0000-0000-00000000DEAD}", "1.0")
+                  .version.FileRegistrationInfo(),
+              "Not Registered");
+}
+
+TEST_F(TypeLibraries, AWin32KeyWithoutPathIsImpossible) {
+    AddKey("1.0\\0\\Win32");
+    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "impossible");
+}
+
+TEST_F(TypeLibraries, NoLanguageSubkeyIsIncomplete) {
+    AddKey("1.0\\FLAGS");
+    EXPECT_EQ(Load("GDI32.dll", kClsid, "1.0").version.FileRegistrationInfo(), "impossible");
+    EXPECT_EQ(Load("KelvraNowhere.ocx", kClsid, "1.0").version.FileRegistrationInfo(), "");
+}
+
+TEST_F(TypeLibraries, AWantedVersionThatIsNoNumberFailsTheLoad) {
+    AddKey("1.0\\0\\Win32");
+    const Loaded loaded = Load("GDI32.dll", kClsid, "");
+    EXPECT_EQ(loaded.ierr, -1);
+}
+
+TEST_F(TypeLibraries, ReadRegValueReadsDwordsAndLongTexts) {
+    AddKey("values");
+    reg::Key key;
+    ASSERT_EQ(reg::OpenKey(reg::PredefinedKey(WritableRoot()), WritablePath("values"),
+                           reg::kKeyAllAccess, key),
+              0);
+    const std::uint8_t seven[4] = {7, 0, 0, 0};
+    const std::uint8_t big[4] = {0xD2, 0x04, 0, 0};
+    ASSERT_EQ(reg::SetValue(key.get(), "seven", reg::kRegDword, seven), 0);
+    ASSERT_EQ(reg::SetValue(key.get(), "big", reg::kRegDword, big), 0);
+    const std::string longPath = "C:\\" + std::string(300, 'p');
+    ASSERT_EQ(
+        reg::SetValue(key.get(), "", reg::kRegSz, platform::text::EncodeRegistryString(longPath)),
+        0);
+    ASSERT_EQ(reg::SetValue(key.get(), "expand", reg::kRegExpandSz,
+                            platform::text::EncodeRegistryString("%SystemRoot%\\x")),
+              0);
+    const std::string path = TypeLibPath() + "\\values";
+    EXPECT_EQ(fileinfo::ReadRegValue(reg::kClassesRoot, path, "seven"), "007");
+    EXPECT_EQ(fileinfo::ReadRegValue(reg::kClassesRoot, path, "big"), "1234");
+    EXPECT_EQ(fileinfo::ReadRegValue(reg::kClassesRoot, path, ""), longPath);
+    EXPECT_EQ(fileinfo::ReadRegValue(reg::kClassesRoot, path, "expand"), "%SystemRoot%\\x");
+    EXPECT_EQ(fileinfo::ReadRegValue(reg::kClassesRoot, path, "missing"), "");
+    EXPECT_EQ(fileinfo::ReadRegValue(0x80000007u, path, ""), "");
+}
+
+}  // namespace
