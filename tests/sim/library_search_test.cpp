@@ -1,4 +1,4 @@
-// The simulated loader and version.dll on the bytes of the real test DLLs.
+// The simulated loader's search and checks on the bytes of the real test DLLs.
 #include "platform/sim/library_search.h"
 
 #include <gtest/gtest.h>
@@ -7,12 +7,10 @@
 
 #include "platform/kernel32.h"
 #include "platform/sim/machine.h"
-#include "platform/version.h"
 #include "support/test_data.h"
 
 namespace k32 = platform::kernel32;
 namespace sim = platform::sim;
-namespace version = platform::version;
 using kelvra::test::TestDataBytes;
 
 namespace {
@@ -155,29 +153,6 @@ TEST_F(SimLoader, ModulesAlreadyLoadedAreTakenByNameOrPath) {
     // A copy elsewhere under the same name is not looked at.
     Put(m().programFolder, "GDI32.dll", "x64/kelvra_nover.dll");
     EXPECT_EQ(Load("GDI32.dll"), m().systemFolder + "\\GDI32.dll");
-}
-
-TEST_F(SimLoader, VersionResourceOfSimulatedFiles) {
-    const std::string ver2 = Put(m().programFolder, "kelvra_ver2.dll", "x86/kelvra_ver2.dll");
-    const std::string ver6 = Put(m().programFolder, "kelvra_ver6.dll", "x64/kelvra_ver6.dll");
-    const std::string nover = Put(m().programFolder, "kelvra_nover.dll", "x86/kelvra_nover.dll");
-
-    const auto block = version::GetFileVersionInfo(ver2);
-    ASSERT_TRUE(block);
-    const auto info = version::QueryRootBlock(*block);
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->fileVersionMS, 0x00020000u);
-    EXPECT_EQ(info->fileVersionLS, 0xC627002Au);
-
-    // Read from the file, not loaded: an image of the other machine has its version too.
-    const auto block6 = version::GetFileVersionInfo(ver6);
-    ASSERT_TRUE(block6);
-    EXPECT_EQ(version::QueryRootBlock(*block6)->fileVersionLS, 0x1FE90000u);
-
-    EXPECT_EQ(version::GetFileVersionInfo(nover), std::nullopt);
-    EXPECT_EQ(k32::GetLastError(), 1813u);
-    EXPECT_EQ(version::GetFileVersionInfo("Unable to locate"), std::nullopt);
-    EXPECT_EQ(k32::GetLastError(), 2u);
 }
 
 }  // namespace
