@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "registry/reg_file_writer.h"
 #include "registry_fixture.h"
 
 namespace registry::test {
@@ -18,7 +19,8 @@ class RegistryExport : public RegistryFixture {
 
     // The header and the section of the test key with these value lines.
     std::string Expected(std::string_view valueLines) const {
-        return "REGEDIT4\r\n\r\n[" + LongKey() + "]\r\n" + std::string(valueLines) + "\r\n";
+        return std::string("REGEDIT4\r\n\r\n[") + LongKey() + "]\r\n" + std::string(valueLines) +
+               "\r\n";
     }
 };
 
@@ -38,7 +40,8 @@ TEST_F(RegistryExport, EmptyAndMissingKeysGiveAnEmptySection) {
     reg_.CreateKey(Key());
     EXPECT_EQ(Export(), Expected(""));
     reg_.KillKey(Key());
-    EXPECT_EQ(Export("missing"), "REGEDIT4\r\n\r\n[" + LongKey("missing") + "]\r\n\r\n");
+    EXPECT_EQ(Export("missing"),
+              std::string("REGEDIT4\r\n\r\n[") + LongKey("missing") + "]\r\n\r\n");
 }
 
 TEST_F(RegistryExport, AnExistingFileIsNeverOverwritten) {
@@ -50,16 +53,17 @@ TEST_F(RegistryExport, AnExistingFileIsNeverOverwritten) {
 }
 
 TEST_F(RegistryExport, DwordBinaryAndDefaultValueLines) {
-    reg_.WriteDWORD(Key(), "minus", -1);
-    reg_.WriteBinary(Key(), "empty", "");
+    // Created in name order: Windows lists values as created, Wine by name.
     reg_.WriteDWORD(Key(), "", 5);
-    reg_.WriteString(Key(), "quote", "say \"hi\" to C:\\dir\\");
-    reg_.WriteString(Key(), "blank", "");
-    EXPECT_EQ(Export(), Expected("\"quote\"=\"say \"hi\" to C:\\dir\\\"\r\n"
-                                 "\"blank\"=\"\"\r\n"
+    reg_.WriteBinary(Key(), "empty", "");
+    reg_.WriteDWORD(Key(), "minus", -1);
+    reg_.WriteString(Key(), "q_quote", "say \"hi\" to C:\\dir\\");
+    reg_.WriteString(Key(), "r_blank", "");
+    EXPECT_EQ(Export(), Expected("\"q_quote\"=\"say \"hi\" to C:\\dir\\\"\r\n"
+                                 "\"r_blank\"=\"\"\r\n"
                                  "\"empty\"=hex:\r\n"
-                                 "\"minus\"=dword:FFFFFFFF\r\n"
-                                 "\"\"=dword:00000005\r\n"));
+                                 "\"\"=dword:00000005\r\n"
+                                 "\"minus\"=dword:FFFFFFFF\r\n"));
 }
 
 TEST_F(RegistryExport, EmptyDefaultTextWritesNoLine) {
@@ -68,16 +72,16 @@ TEST_F(RegistryExport, EmptyDefaultTextWritesNoLine) {
 }
 
 TEST_F(RegistryExport, EveryOtherTypeAsHexWithItsTypeNumber) {
-    SetRaw("", "expand", reg::kRegExpandSz, Wide("%A%"));
-    SetRaw("", "multi", reg::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
-    SetRaw("", "qword", reg::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8});
-    SetRaw("", "none", reg::kRegNone, {});
-    SetRaw("", "shortDword", reg::kRegDword, {1, 2});
-    EXPECT_EQ(Export(), Expected("\"expand\"=hex(2):25,41,25,00\r\n"
-                                 "\"multi\"=hex(7):61,00,62,00,00\r\n"
-                                 "\"qword\"=hex(b):01,02,03,04,05,06,07,08\r\n"
-                                 "\"none\"=hex(0):\r\n"
-                                 "\"shortDword\"=hex(4):01,02\r\n"));
+    SetRaw("", "a_expand", reg::kRegExpandSz, Wide("%A%"));
+    SetRaw("", "b_multi", reg::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
+    SetRaw("", "c_qword", reg::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8});
+    SetRaw("", "d_none", reg::kRegNone, {});
+    SetRaw("", "e_shortDword", reg::kRegDword, {1, 2});
+    EXPECT_EQ(Export(), Expected("\"a_expand\"=hex(2):25,41,25,00\r\n"
+                                 "\"b_multi\"=hex(7):61,00,62,00,00\r\n"
+                                 "\"c_qword\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+                                 "\"d_none\"=hex(0):\r\n"
+                                 "\"e_shortDword\"=hex(4):01,02\r\n"));
 }
 
 TEST_F(RegistryExport, SubtreeIsWrittenDepthFirstWithLongRootNamesOnlyAtTheStart) {
@@ -91,22 +95,12 @@ TEST_F(RegistryExport, SubtreeIsWrittenDepthFirstWithLongRootNamesOnlyAtTheStart
               1);
     EXPECT_EQ(progress, (std::vector<std::string>{LongKey(), LongKey("a"), LongKey("b"),
                                                   LongKey("b\\b1"), LongKey("hkcuTools")}));
+    const auto section = [&](std::string_view sub, std::string_view lines) {
+        return "[" + LongKey(sub) + "]\r\n" + std::string(lines) + "\r\n";
+    };
     EXPECT_EQ(platform::runtime::ReadFileBytes(file),
-              "REGEDIT4\r\n\r\n"
-              "[" +
-                  LongKey() +
-                  "]\r\n\r\n"
-                  "[" +
-                  LongKey("a") +
-                  "]\r\n\r\n"
-                  "[" +
-                  LongKey("b") +
-                  "]\r\n\r\n"
-                  "[" +
-                  LongKey("b\\b1") +
-                  "]\r\n\"v\"=\"1\"\r\n\r\n"
-                  "[" +
-                  LongKey("hkcuTools") + "]\r\n\"v\"=\"2\"\r\n\r\n");
+              std::string(kRegFileHeader) + section("", "") + section("a", "") + section("b", "") +
+                  section("b\\b1", "\"v\"=\"1\"\r\n") + section("hkcuTools", "\"v\"=\"2\"\r\n"));
 }
 
 TEST_F(RegistryExport, WithoutSubkeysOnlyTheKeyItself) {

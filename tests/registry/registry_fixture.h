@@ -40,7 +40,7 @@ class RegistryFixture : public ::testing::Test {
 
     // "HKCU\Software\KelvraTests\<test>" followed by "\" and `sub` when given.
     [[nodiscard]] std::string Key(std::string_view sub = "") const {
-        std::string path = "HKCU\\" + SubKey();
+        std::string path = std::string("HKCU\\") + SubKey();
         if (!sub.empty()) {
             path += "\\";
             path += sub;
@@ -49,11 +49,13 @@ class RegistryFixture : public ::testing::Test {
     }
 
     // The test key's path below HKEY_CURRENT_USER.
-    [[nodiscard]] std::string SubKey() const { return "Software\\KelvraTests\\" + name_; }
+    [[nodiscard]] std::string SubKey() const {
+        return std::string("Software\\KelvraTests\\") + name_;
+    }
 
     // The long form of Key(sub), as an export spells it.
     [[nodiscard]] std::string LongKey(std::string_view sub = "") const {
-        return "HKEY_CURRENT_USER" + Key(sub).substr(4);
+        return std::string("HKEY_CURRENT_USER") + Key(sub).substr(4);
     }
 
     // A file path for this test, not existing yet; deleted after the test.

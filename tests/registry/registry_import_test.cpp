@@ -22,7 +22,9 @@ class RegistryImport : public RegistryFixture {
 
     long Import(const std::vector<std::string>& lines) { return Import("REGEDIT4", lines); }
 
-    std::string Section(std::string_view sub = "") const { return "[" + LongKey(sub) + "]"; }
+    std::string Section(std::string_view sub = "") const {
+        return std::string("[") + LongKey(sub) + "]";
+    }
 };
 
 TEST_F(RegistryImport, EachValueLineForm) {
@@ -46,7 +48,7 @@ TEST_F(RegistryImport, ShortRootNamesAndDeletions) {
     reg_.WriteString(Key(), "gone", "x");
     reg_.WriteString(Key(), "", "x");
     reg_.WriteString(Key(), "@", "x");
-    ASSERT_EQ(Import({"[" + Key() + "]", "\"gone\"=-", "@=-", "\"new\"=\"v\""}), 1);
+    ASSERT_EQ(Import({std::string("[") + Key() + "]", "\"gone\"=-", "@=-", "\"new\"=\"v\""}), 1);
     EXPECT_FALSE(reg_.ValueExists(Key(), "gone"));
     EXPECT_FALSE(reg_.ValueExists(Key(), ""));
     EXPECT_EQ(reg_.ReadString(Key(), "new"), "v");
@@ -120,8 +122,8 @@ TEST_F(RegistryImport, MalformedDwordLinesAreSkipped) {
 TEST_F(RegistryImport, DeletingAKeyDeletesItsSubtree) {
     reg_.WriteString(Key("old\\child\\grandchild"), "v", "x");
     reg_.WriteString(Key("kept"), "v", "x");
-    ASSERT_EQ(Import({"[-" + LongKey("old") + "]", "\"ignored\"=\"after deletion\"",
-                      "[-" + LongKey("missing") + "]"}),
+    ASSERT_EQ(Import({std::string("[-") + LongKey("old") + "]", "\"ignored\"=\"after deletion\"",
+                      std::string("[-") + LongKey("missing") + "]"}),
               1);
     EXPECT_FALSE(reg_.KeyExists(Key("old")));
     EXPECT_TRUE(reg_.KeyExists(Key("kept")));
@@ -137,7 +139,8 @@ TEST_F(RegistryImport, HeaderRules) {
 
     // Lines end with CR LF only.
     const std::string file = File("lf.reg");
-    platform::runtime::WriteFileBytes(file, "REGEDIT4\n" + Section() + "\n\"c\"=\"1\"\n");
+    platform::runtime::WriteFileBytes(file,
+                                      std::string("REGEDIT4\n") + Section() + "\n\"c\"=\"1\"\n");
     EXPECT_EQ(reg_.ImportFromReg(file), 0);
     platform::runtime::DeleteFile(file);
     platform::runtime::WriteFileBytes(file, "");
@@ -158,7 +161,7 @@ TEST_F(RegistryImport, LinesThatAreNoValueLinesArePassedOver) {
     ASSERT_EQ(Import({"\"before\"=\"first section\"", Section(), "; \"comment\"=\"1\"",
                       "   ;\"indented\"=\"1\"", "no equals sign", "unquoted=1", "\"open=1", "",
                       "\"real\"=\"1\"", Section("empty"), "", "; nothing here",
-                      "[" + LongKey("unclosed"), "\"lost\"=\"1\""}),
+                      std::string("[") + LongKey("unclosed"), "\"lost\"=\"1\""}),
               1);
     std::vector<std::string> names;
     std::vector<EnumeratedValue> values;

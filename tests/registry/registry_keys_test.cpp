@@ -19,9 +19,9 @@ TEST_F(RegistryKeys, CreateKeyMakesMissingLevelsAndOpensExistingKeys) {
 
 TEST_F(RegistryKeys, PathsWithoutAKnownRootFail) {
     EXPECT_EQ(reg_.CreateKey("SOFTWARE\\KelvraTests"), 0u);
-    EXPECT_EQ(reg_.CreateKey("HKCUX\\" + SubKey()), 0u);
-    EXPECT_FALSE(reg_.KeyExists("HKCUX\\" + SubKey()));
-    EXPECT_EQ(reg_.KillKey("HKCUX\\" + SubKey()), 0u);
+    EXPECT_EQ(reg_.CreateKey(std::string("HKCUX\\") + SubKey()), 0u);
+    EXPECT_FALSE(reg_.KeyExists(std::string("HKCUX\\") + SubKey()));
+    EXPECT_EQ(reg_.KillKey(std::string("HKCUX\\") + SubKey()), 0u);
     EXPECT_FALSE(reg_.HaveSubkey("HKC\\Software"));
     std::vector<std::string> names{"stale"};
     EXPECT_EQ(reg_.EnumKeys("SOFTWARE\\Test", names), -1);
@@ -34,7 +34,7 @@ TEST_F(RegistryKeys, KeyExistsOnRootsPresentAndMissingKeys) {
     EXPECT_FALSE(reg_.KeyExists(Key()));
     reg_.CreateKey(Key());
     EXPECT_TRUE(reg_.KeyExists(Key()));
-    EXPECT_TRUE(reg_.KeyExists("\\" + LongKey()));
+    EXPECT_TRUE(reg_.KeyExists(std::string("\\") + LongKey()));
 }
 
 TEST_F(RegistryKeys, KillKeyDeletesOnlyAKeyWithoutSubkeys) {

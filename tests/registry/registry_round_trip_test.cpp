@@ -99,7 +99,7 @@ class TreeGenerator {
     std::string StringText(bool defaultValue) {
         std::string text = Text(kTextChars, defaultValue ? 1 : 0, 20);
         if (Pick(0, 3) == 0) {
-            text = "  " + text + " ";
+            text = std::string("  ") + text + " ";
         }
         return text;
     }
@@ -124,7 +124,7 @@ class TreeGenerator {
                 return {reg::kRegDword, Bytes(4, 4)};
             case 3:
                 return {reg::kRegExpandSz,
-                        platform::text::EncodeRegistryString("%" + StringText(false))};
+                        platform::text::EncodeRegistryString(std::string("%") + StringText(false))};
             case 4: {
                 std::string list;
                 for (int n = Pick(1, 3); n > 0; --n) {
@@ -152,7 +152,7 @@ TEST_F(RegistryRoundTrip, GeneratedTreesComeBackEqual) {
     std::size_t keys = 0;
     std::size_t values = 0;
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
+        SCOPED_TRACE(std::string("seed ") + std::to_string(seed));
         TreeGenerator(seed).Fill(SubKey(), 3);
         Snapshot before;
         SnapshotKey(hkcu, SubKey(), "", "", before);
@@ -161,7 +161,7 @@ TEST_F(RegistryRoundTrip, GeneratedTreesComeBackEqual) {
             values += entry.second.size();
         }
 
-        const std::string file = File("round_trip_" + std::to_string(seed) + ".reg");
+        const std::string file = File(std::string("round_trip_") + std::to_string(seed) + ".reg");
         ASSERT_EQ(reg_.ExportToReg(Key(), file), 1);
         ASSERT_EQ(reg::DeleteTree(hkcu, SubKey()), 0);
         ASSERT_EQ(reg_.ImportFromReg(file), 1);

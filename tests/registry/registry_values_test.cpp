@@ -111,16 +111,17 @@ TEST_F(RegistryValues, KillValue) {
 }
 
 TEST_F(RegistryValues, EnumValuesConvertsByTypeAndFilters) {
-    reg_.WriteString(Key(), "str", "text");
-    reg_.WriteBinary(Key(), "bin", "0A FF");
-    reg_.WriteDWORD(Key(), "num", 26);
-    SetRaw("", "exp", reg::kRegExpandSz, Wide("%PATH%"));
-    reg_.WriteDWORD(Key(), "num2", -1);
+    // Created in name order: Windows lists values as created, Wine by name.
+    reg_.WriteString(Key(), "a_str", "text");
+    reg_.WriteBinary(Key(), "b_bin", "0A FF");
+    reg_.WriteDWORD(Key(), "c_num", 26);
+    SetRaw("", "d_exp", reg::kRegExpandSz, Wide("%PATH%"));
+    reg_.WriteDWORD(Key(), "e_num2", -1);
 
     std::vector<std::string> names;
     std::vector<EnumeratedValue> values;
     ASSERT_EQ(reg_.EnumValues(Key(), names, values), 5);
-    EXPECT_EQ(names, (std::vector<std::string>{"str", "bin", "num", "exp", "num2"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"a_str", "b_bin", "c_num", "d_exp", "e_num2"}));
     EXPECT_EQ(values[0], EnumeratedValue{std::string("text")});
     EXPECT_EQ(values[1], EnumeratedValue{std::string("0A FF")});
     EXPECT_EQ(values[2], EnumeratedValue{std::int32_t{26}});
@@ -128,13 +129,13 @@ TEST_F(RegistryValues, EnumValuesConvertsByTypeAndFilters) {
     EXPECT_EQ(values[4], EnumeratedValue{std::int32_t{-1}});
 
     ASSERT_EQ(reg_.EnumValues(Key(), names, values, 4), 2);
-    EXPECT_EQ(names, (std::vector<std::string>{"num", "num2"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"c_num", "e_num2"}));
     ASSERT_EQ(reg_.EnumValues(Key(), names, values, 1), 1);
-    EXPECT_EQ(names, std::vector<std::string>{"str"});
+    EXPECT_EQ(names, std::vector<std::string>{"a_str"});
 
     // A missing key leaves the vectors as they were.
     EXPECT_EQ(reg_.EnumValues(Key("missing"), names, values), -1);
-    EXPECT_EQ(names, std::vector<std::string>{"str"});
+    EXPECT_EQ(names, std::vector<std::string>{"a_str"});
     EXPECT_EQ(values.size(), 1u);
 
     reg_.CreateKey(Key("empty"));
@@ -146,7 +147,7 @@ TEST_F(RegistryValues, EnumValuesConvertsByTypeAndFilters) {
 TEST_F(RegistryValues, EnumValuesListsLongNamesAndLargeData) {
     const std::string longName(300, 'n');
     reg_.WriteBinary(Key(), longName, std::string(2000, 'A'));
-    reg_.WriteString(Key(), "big", std::string(5000, 's'));
+    reg_.WriteString(Key(), "zbig", std::string(5000, 's'));
     std::vector<std::string> names;
     std::vector<EnumeratedValue> values;
     ASSERT_EQ(reg_.EnumValues(Key(), names, values), 2);
