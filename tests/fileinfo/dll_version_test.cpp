@@ -182,8 +182,7 @@ TEST(FileProbes, VersionNumbersReadWithAPointWhateverTheLocale) {
     EXPECT_FALSE(fileinfo::ReadVersionNumber("2.0a", number));
 }
 
-// Type-library registrations of the test's own under the classes root. On Windows they are
-// written to the user's classes, which the classes root shows.
+// Type-library registrations of the test's own, written through the classes root.
 class TypeLibraries : public ::testing::Test {
   protected:
     static constexpr const char* kClsid = "{7C1E2A90-5B3D-4F61-9E2A-1D0C8B7A6F51}";
@@ -191,12 +190,10 @@ class TypeLibraries : public ::testing::Test {
     void SetUp() override { Remove(); }
     void TearDown() override { Remove(); }
 
-    static std::uint32_t WritableRoot() {
-        return kelvra::test::kSimulated ? reg::kClassesRoot : reg::kCurrentUser;
-    }
+    static std::uint32_t WritableRoot() { return reg::kClassesRoot; }
     static std::string WritablePath(std::string_view below) {
-        return std::string(kelvra::test::kSimulated ? "" : "Software\\Classes\\") + "TypeLib\\" +
-               kClsid + (below.empty() ? "" : "\\") + std::string(below);
+        return std::string("TypeLib\\") + kClsid + (below.empty() ? "" : "\\") +
+               std::string(below);
     }
     static void Remove() { reg::DeleteTree(reg::PredefinedKey(WritableRoot()), WritablePath("")); }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -85,11 +87,15 @@ TEST(PeImage, ReadsTheMachineOfEachArchitecture) {
     EXPECT_EQ(pe::ReadMachine(Dll("x64/kelvra_ver2.dll")), pe::kMachineAmd64);
 }
 
-TEST(PeImage, ListsTheDirectlyImportedDllsInOrder) {
+TEST(PeImage, ListsTheDirectlyImportedDlls) {
     for (const std::string arch : kArchFolders) {
         SCOPED_TRACE(arch);
-        EXPECT_EQ(pe::ReadImportedDlls(Dll(arch + "/kelvra_badimport.dll")),
-                  (std::vector<std::string>{"kelvra_missing_dependency.dll", "KERNEL32.dll"}));
+        // The linker decides the order of the import descriptors.
+        auto imports = pe::ReadImportedDlls(Dll(arch + "/kelvra_badimport.dll"));
+        ASSERT_TRUE(imports.has_value());
+        std::sort(imports->begin(), imports->end());
+        EXPECT_EQ(imports,
+                  (std::vector<std::string>{"KERNEL32.dll", "kelvra_missing_dependency.dll"}));
         EXPECT_EQ(pe::ReadImportedDlls(Dll(arch + "/kelvra_usesver2.dll")),
                   std::vector<std::string>{"kelvra_ver2.dll"});
         // Imports nothing at all: an empty list, not a failure.
