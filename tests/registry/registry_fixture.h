@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,36 @@
 #include "registry/registry_access.h"
 
 namespace registry::test {
+
+// The whole content of a key tree, to compare two registries.
+struct StoredValue {
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
+    friend bool operator==(const StoredValue&, const StoredValue&) = default;
+};
+// Key path (upper-cased, below the test key) -> (spelled name, values by upper-cased name).
+using Snapshot = std::map<std::string, std::pair<std::string, std::map<std::string, StoredValue>>>;
+
+inline void SnapshotKey(platform::registry::RawKey parent, const std::string& subKey,
+                        const std::string& relative, const std::string& spelled, Snapshot& out) {
+    namespace reg = platform::registry;
+    reg::Key key;
+    ASSERT_EQ(reg::OpenKey(parent, subKey, reg::kKeyRead, key), 0) << subKey;
+    auto& entry = out[platform::text::AsciiUpper(relative)];
+    entry.first = spelled;
+    std::string name;
+    reg::Value value;
+    for (std::uint32_t i = 0; reg::EnumValue(key.get(), i, name, value) == 0; ++i) {
+        entry.second[platform::text::AsciiUpper(name)] = {value.type, value.data};
+    }
+    std::vector<std::string> children;
+    for (std::uint32_t i = 0; reg::EnumKey(key.get(), i, name) == 0; ++i) {
+        children.push_back(name);
+    }
+    for (const std::string& child : children) {
+        SnapshotKey(parent, subKey + "\\" + child, relative + "\\" + child, child, out);
+    }
+}
 
 class RegistryFixture : public ::testing::Test {
   protected:
@@ -91,6 +122,19 @@ class RegistryFixture : public ::testing::Test {
         return value;
     }
 
+    // The test key's whole tree.
+    [[nodiscard]] Snapshot TestKeySnapshot() const {
+        namespace reg = platform::registry;
+        Snapshot out;
+        SnapshotKey(reg::PredefinedKey(reg::kCurrentUser), SubKey(), "", "", out);
+        return out;
+    }
+
+    void DeleteTestKey() const {
+        namespace reg = platform::registry;
+        reg::DeleteTree(reg::PredefinedKey(reg::kCurrentUser), SubKey());
+    }
+
     // The bytes of a registry string as the wide functions store it.
     static std::vector<std::uint8_t> Wide(std::string_view text) {
         return platform::text::EncodeRegistryString(text);
@@ -101,11 +145,6 @@ class RegistryFixture : public ::testing::Test {
   private:
     [[nodiscard]] std::string RawSub(std::string_view sub) const {
         return sub.empty() ? SubKey() : SubKey() + "\\" + std::string(sub);
-    }
-
-    void DeleteTestKey() const {
-        namespace reg = platform::registry;
-        reg::DeleteTree(reg::PredefinedKey(reg::kCurrentUser), SubKey());
     }
 
     std::string name_;

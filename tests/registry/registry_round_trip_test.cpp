@@ -4,7 +4,6 @@
 // carry are left out: a key without values or subkeys, and an empty default text.
 #include <gtest/gtest.h>
 
-#include <map>
 #include <random>
 
 #include "registry_fixture.h"
@@ -13,34 +12,6 @@ namespace registry::test {
 namespace {
 
 namespace reg = platform::registry;
-
-struct StoredValue {
-    std::uint32_t type = 0;
-    std::vector<std::uint8_t> data;
-    friend bool operator==(const StoredValue&, const StoredValue&) = default;
-};
-// Key path (upper-cased, below the test key) -> (spelled name, values by upper-cased name).
-using Snapshot = std::map<std::string, std::pair<std::string, std::map<std::string, StoredValue>>>;
-
-void SnapshotKey(reg::RawKey parent, const std::string& subKey, const std::string& relative,
-                 const std::string& spelled, Snapshot& out) {
-    reg::Key key;
-    ASSERT_EQ(reg::OpenKey(parent, subKey, reg::kKeyRead, key), 0) << subKey;
-    auto& entry = out[platform::text::AsciiUpper(relative)];
-    entry.first = spelled;
-    std::string name;
-    reg::Value value;
-    for (std::uint32_t i = 0; reg::EnumValue(key.get(), i, name, value) == 0; ++i) {
-        entry.second[platform::text::AsciiUpper(name)] = {value.type, value.data};
-    }
-    std::vector<std::string> children;
-    for (std::uint32_t i = 0; reg::EnumKey(key.get(), i, name) == 0; ++i) {
-        children.push_back(name);
-    }
-    for (const std::string& child : children) {
-        SnapshotKey(parent, subKey + "\\" + child, relative + "\\" + child, child, out);
-    }
-}
 
 class TreeGenerator {
   public:
@@ -154,8 +125,7 @@ TEST_F(RegistryRoundTrip, GeneratedTreesComeBackEqual) {
     for (std::uint32_t seed = 1; seed <= 30; ++seed) {
         SCOPED_TRACE(std::string("seed ") + std::to_string(seed));
         TreeGenerator(seed).Fill(SubKey(), 3);
-        Snapshot before;
-        SnapshotKey(hkcu, SubKey(), "", "", before);
+        const Snapshot before = TestKeySnapshot();
         keys += before.size();
         for (const auto& [path, entry] : before) {
             values += entry.second.size();
@@ -166,9 +136,7 @@ TEST_F(RegistryRoundTrip, GeneratedTreesComeBackEqual) {
         ASSERT_EQ(reg::DeleteTree(hkcu, SubKey()), 0);
         ASSERT_EQ(reg_.ImportFromReg(file), 1);
 
-        Snapshot after;
-        SnapshotKey(hkcu, SubKey(), "", "", after);
-        EXPECT_EQ(after, before);
+        EXPECT_EQ(TestKeySnapshot(), before);
         reg::DeleteTree(hkcu, SubKey());
     }
     // The trees are not trivial.
