@@ -52,6 +52,12 @@ inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 // The attributes of a file or folder; nullopt when it does not exist.
 std::optional<std::uint32_t> GetFileAttributes(std::string_view path);
 
+// The folders that the library search looks in before the PATH: the program's own folder,
+// the system folder and the Windows folder (no trailing "\\").
+std::string ProgramFolder();
+std::string SystemFolder();
+std::string WindowsFolder();
+
 // The machine type of the running process (0x014C for x86, 0x8664 for x64).
 std::uint16_t ProcessMachine();
 

@@ -110,6 +110,16 @@ std::optional<std::uint32_t> GetFileAttributes(std::string_view path) {
     return std::nullopt;
 }
 
+std::string ProgramFolder() {
+    return sim::machine().programFolder;
+}
+std::string SystemFolder() {
+    return sim::machine().systemFolder;
+}
+std::string WindowsFolder() {
+    return sim::machine().windowsFolder;
+}
+
 std::uint16_t ProcessMachine() {
     return sim::machine().processMachine;
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <span>
 
+#include "platform/dll_search.h"
 #include "platform/pe_image.h"
 #include "platform/text.h"
 
@@ -98,7 +99,7 @@ LibrarySearchResult Search(Machine& machine, std::string_view name, int depth,
     if (hasFolder) {
         candidates.push_back(machine.Absolute(name));
     } else {
-        for (const std::string& folder : LibrarySearchFolders(machine)) {
+        for (const std::string& folder : DllSearchFolders()) {
             candidates.push_back(Join(folder, name));
         }
     }
@@ -117,24 +118,6 @@ LibrarySearchResult Search(Machine& machine, std::string_view name, int depth,
 }
 
 }  // namespace
-
-std::vector<std::string> LibrarySearchFolders(const Machine& machine) {
-    std::vector<std::string> folders{machine.programFolder, machine.systemFolder,
-                                     machine.windowsFolder, machine.currentDirectory};
-    const std::string path = machine.GetEnv("PATH").value_or("");
-    std::size_t start = 0;
-    while (start <= path.size() && !path.empty()) {
-        auto end = path.find(';', start);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        if (end > start) {
-            folders.push_back(path.substr(start, end - start));
-        }
-        start = end + 1;
-    }
-    return folders;
-}
 
 LibrarySearchResult SearchLibrary(Machine& machine, std::string_view name) {
     std::vector<std::string> loading{text::AsciiUpper(BaseName(name))};

@@ -18,9 +18,6 @@ struct LibrarySearchResult {
     std::uint32_t error = 0;          // why nothing loads (126, 193, ...)
 };
 
-// The folders searched, in order.
-std::vector<std::string> LibrarySearchFolders(const Machine& machine);
-
 LibrarySearchResult SearchLibrary(Machine& machine, std::string_view name);
 
 }  // namespace platform::sim

@@ -89,6 +89,24 @@ std::optional<std::uint32_t> GetFileAttributes(std::string_view path) {
     return attributes;
 }
 
+std::string ProgramFolder() {
+    const std::string program = GetModuleFileName(AsRaw(::GetModuleHandleW(nullptr)));
+    const auto cut = program.find_last_of('\\');
+    return cut == std::string::npos ? "" : program.substr(0, cut);
+}
+
+std::string SystemFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = ::GetSystemDirectoryW(buffer, MAX_PATH);
+    return win32::Narrow(std::wstring_view(buffer, length < MAX_PATH ? length : 0));
+}
+
+std::string WindowsFolder() {
+    wchar_t buffer[MAX_PATH] = {};
+    const UINT length = ::GetWindowsDirectoryW(buffer, MAX_PATH);
+    return win32::Narrow(std::wstring_view(buffer, length < MAX_PATH ? length : 0));
+}
+
 std::uint16_t ProcessMachine() {
 #if defined(_WIN64)
     return 0x8664;

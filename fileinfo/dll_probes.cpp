@@ -1,0 +1,93 @@
+#include "fileinfo/dll_probes.h"
+
+#include <cstdint>
+#include <span>
+
+#include "fileinfo/version_text.h"
+#include "platform/dll_search.h"
+#include "platform/kernel32.h"
+#include "platform/pe_image.h"
+#include "platform/runtime.h"
+#include "platform/text.h"
+
+namespace fileinfo {
+namespace {
+
+std::span<const std::uint8_t> Bytes(const std::string& file) {
+    return {reinterpret_cast<const std::uint8_t*>(file.data()), file.size()};
+}
+
+// The loader resolves API-set names itself, to whatever DLL implements them.
+bool IsApiSetName(std::string_view name) {
+    const std::string upper = platform::text::AsciiUpper(name);
+    return upper.starts_with("API-MS-") || upper.starts_with("EXT-MS-");
+}
+
+bool ImportIsAvailable(const std::string& name) {
+    return IsApiSetName(name) || platform::kernel32::GetModuleHandle(name) != 0 ||
+           platform::FindDllOnSearchPath(name).has_value();
+}
+
+}  // namespace
+
+std::uint32_t apiHiWord(std::uint32_t LongVal) {
+    return HiWord(LongVal);
+}
+std::uint32_t apiLoWord(std::uint32_t LongVal) {
+    return LoWord(LongVal);
+}
+
+std::string GetFileVersionData(std::string_view fname) {
+    return ReadFileVersionText(fname);
+}
+
+bool is_dll_loaded(std::string_view name, bool& canBeLoaded, std::string_view filePath) {
+    if (platform::kernel32::GetModuleHandle(name) != 0) {
+        return true;
+    }
+    if (!filePath.empty()) {
+        canBeLoaded = CanDllBeLoaded(filePath);
+    } else {
+        const auto found = platform::FindDllOnSearchPath(name);
+        canBeLoaded = found && CanDllBeLoaded(*found);
+    }
+    return false;
+}
+
+bool CanDllBeLoaded(std::string_view path) {
+    const auto file = platform::runtime::ReadFileBytes(path);
+    if (!file) {
+        return false;
+    }
+    const auto machine = platform::pe::ReadMachine(Bytes(*file));
+    if (!machine || *machine != platform::kernel32::ProcessMachine()) {
+        return false;
+    }
+    const auto imports = platform::pe::ReadImportedDlls(Bytes(*file));
+    if (!imports) {
+        return false;
+    }
+    for (const std::string& import : *imports) {
+        if (!ImportIsAvailable(import)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int get_dll_machine_type(std::string_view path) {
+    const auto file = platform::runtime::ReadFileBytes(path);
+    if (!file) {
+        return 0;
+    }
+    const auto machine = platform::pe::ReadMachine(Bytes(*file));
+    if (machine == platform::pe::kMachineI386) {
+        return 1;
+    }
+    if (machine == platform::pe::kMachineAmd64) {
+        return 2;
+    }
+    return 0;
+}
+
+}  // namespace fileinfo

@@ -1,0 +1,18 @@
+// Where the platform's library search looks for a DLL named without a folder: the program's
+// own folder, the system folder, the Windows folder, the current folder, then the folders of
+// the process PATH.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+std::vector<std::string> DllSearchFolders();
+
+// The first existing file of that name in those folders, without loading it.
+std::optional<std::string> FindDllOnSearchPath(std::string_view name);
+
+}  // namespace platform
