@@ -21,7 +21,7 @@ ctest --test-dir build/linux --output-on-failure -j 2
 
 step "Windows x86-64 tests under wine64"
 ensure_prefix64
-(cd build/win64/bin && WINEPREFIX=$KELVRA_PREFIX64 $WINE64 kelvra_tests.exe --gtest_brief=1)
+(cd build/win64/bin && KELVRA_WINE_REGEDIT=1 WINEPREFIX=$KELVRA_PREFIX64 $WINE64 kelvra_tests.exe --gtest_brief=1)
 
 step "end-to-end window test (Xvfb, wine64)"
 bash scripts/e2e-window.sh
