@@ -1,0 +1,39 @@
+// Reading one string value of the registry from a single key path text such as
+// "HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\Control\Session Manager\Environment".
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace pathcheck {
+
+// One row of the root key table: the long name, the short name and the root's 32-bit value.
+struct RootKeyName {
+    std::string_view longName;
+    std::string_view shortName;
+    std::uint32_t root;
+};
+
+// The root key names in the order they are compared.
+std::span<const RootKeyName> RootKeyNames();
+
+// Splits a key path into its root and subkey without side effects. `path` is rewritten with a
+// long root name at its start (after one optional "\") replaced by the short name; `subkey`
+// receives the text after the first "\" ("" when there is none). The root is the whole text
+// before that backslash, compared without regard to case; 0 when it names no root.
+std::uint32_t SplitKeyPath(std::string& path, std::string& subkey);
+
+// As SplitKeyPath, with a message box instead of an exception on failure.
+std::uint32_t myRegGetKeys(std::string& sPath, std::string& sKey);
+
+// The text of the value `sName` of the key `sPath`, without leading and trailing spaces;
+// `sDefault` when the key or the value cannot be read. A value of any length is read;
+// %NAME% references are returned as stored.
+std::string myRegReadString(std::string sPath, std::string sName, std::string sDefault);
+
+// `chstr` cut at its first NUL, with leading and trailing spaces removed.
+std::string TrimNull(std::string_view chstr);
+
+}  // namespace pathcheck
