@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "report/file_table.h"
+#include "report/install_folder_checks.h"
 
 namespace report {
 namespace {
@@ -107,8 +108,12 @@ void Form1::WriteFileSectionHeading(Run& run) {
 void Form1::RunPass(Run& run, int pass) {
     if (pass <= static_cast<int>(kFileList.size())) {
         AppendLine(RunFilePass(run.surface, run.version, run.columns, pass));
+        return;
     }
-    // Pass 20, the install folder checks, draws here.
+    const InstallFolderResult checks =
+        RunInstallFolderChecks(run.surface, fileSystem_, pathTable_, installFolder_);
+    AppendLine(checks.message);
+    AppendLine(checks.pathReport);
 }
 
 void Form1::AppendLine(std::string_view line) {

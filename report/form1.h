@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "fileinfo/dll_version.h"
+#include "pathcheck/path_table.h"
 #include "platform/runtime.h"
 #include "platform/scripting.h"
 #include "platform/window.h"
@@ -56,6 +57,8 @@ class Form1 final : public platform::window::FormEvents {
     platform::scripting::FileSystemObject fileSystem_;
     std::string reportText_;
     std::string installFolder_;
+    // Built at the first run and kept for the window's life.
+    pathcheck::PathFolderTable pathTable_;
 };
 
 }  // namespace report
