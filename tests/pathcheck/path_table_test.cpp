@@ -15,7 +15,6 @@ namespace {
 
 using pathcheck::ExpandReferences;
 using pathcheck::PathFolderTable;
-using pathcheck::SplitPathList;
 
 struct Row {
     std::string folder;
@@ -59,14 +58,6 @@ pathcheck::EnvironmentLookup MapLookup(std::map<std::string, std::string> values
         const auto found = values.find(std::string(name));
         return found == values.end() ? std::string() : found->second;
     };
-}
-
-TEST(PathListSplit, KeepsEveryPieceIncludingEmptyOnes) {
-    EXPECT_EQ(SplitPathList(""), std::vector<std::string>{""});
-    EXPECT_EQ(SplitPathList("C:\\A"), std::vector<std::string>{"C:\\A"});
-    EXPECT_EQ(SplitPathList("C:\\A;;C:\\B;"), (std::vector<std::string>{"C:\\A", "", "C:\\B", ""}));
-    EXPECT_EQ(SplitPathList(";"), (std::vector<std::string>{"", ""}));
-    EXPECT_EQ(SplitPathList(" C:\\A ; B"), (std::vector<std::string>{" C:\\A ", " B"}));
 }
 
 TEST(PathExpansion, ReplacesReferencesAndKeepsSurroundingText) {
@@ -179,10 +170,8 @@ TEST_F(PathTable, ProcessFoldersAgainstSystemEntriesAndEachOther) {
     ASSERT_EQ(table_.numPathFolders, 5);
     const bool rootExists = fso_.FolderExists("\\");
     const std::vector<Row> expected{
-        {"%KELVRA_SYS%\\", sys, true, true, 0},
-        {user, user, false, true, 0},
-        {"\\", "\\", false, rootExists, 0},
-        {missing, missing, false, false, 0},
+        {"%KELVRA_SYS%\\", sys, true, true, 0}, {user, user, false, true, 0},
+        {"\\", "\\", false, rootExists, 0},     {missing, missing, false, false, 0},
         {user, user, false, true, 2},
     };
     // Slots for all five process folders, one of them skipped.
@@ -265,13 +254,6 @@ TEST_F(PathTable, ProcessPathFolders) {
     pathcheck::VB_get_path_folders(count, folders);
     EXPECT_EQ(count, 4);
     EXPECT_EQ(folders, (std::vector<std::string>{"C:\\A\\", "C:\\B\\", "\\", "C:\\C\\"}));
-}
-
-TEST_F(PathTable, FullPathNameFromTheEnvironment) {
-    SetVariable("KELVRA_A", "alpha");
-    SetVariable("KELVRA_EMPTY", "");
-    EXPECT_EQ(pathcheck::get_full_path_name("C:\\%KELVRA_A%\\%KELVRA_EMPTY%x\\"), "C:\\alpha\\x\\");
-    EXPECT_EQ(pathcheck::get_full_path_name("C:\\100%"), "C:\\100%");
 }
 
 }  // namespace

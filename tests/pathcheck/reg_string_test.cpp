@@ -92,13 +92,9 @@ TEST(RegStringKeys, OnlyTheLeadingRootNameCounts) {
 
 TEST(RegStringTrim, SpacesAroundAndTheFirstNul) {
     using namespace std::string_literals;
-    EXPECT_EQ(TrimNull(""), "");
-    EXPECT_EQ(TrimNull("   "), "");
-    EXPECT_EQ(TrimNull("  a b  "), "a b");
     EXPECT_EQ(TrimNull("  value \0   "s), "value");
     EXPECT_EQ(TrimNull("a\0b"s), "a");
     EXPECT_EQ(TrimNull("\0text"s), "");
-    EXPECT_EQ(TrimNull("\ta\t"), "\ta\t");
 }
 
 // Values of a test key below HKEY_CURRENT_USER, removed first and last.
