@@ -1,18 +1,33 @@
 #!/usr/bin/env bash
-# End-to-end test of the report window under Xvfb and wine64, as a person would use it:
-# the window opens with its caption, the report is drawn (a screenshot is kept), "Copy Text"
-# puts the report text on the clipboard, DLLver.log holds its three lines, and "Done" ends
-# the program with exit code 0. A second run in a read-only folder writes no log but shows
-# and copies the whole report.
+# End-to-end test of the report window under Xvfb and wine64, as a person would use it, on a
+# Wine prefix of its own that it prepares: the install folder present, a machine-wide PATH
+# with the Quorvane folder, a duplicate of it and a missing folder, and user PATH folders.
+# The window opens with its caption and the whole report (a screenshot is kept); "Copy Text"
+# puts exactly the expected report on the clipboard; DLLver.log holds its three lines; "Done"
+# ends the program with exit code 0. A second run in a read-only folder writes no log but
+# shows and copies the whole report.
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$KELVRA_ROOT/scripts/wine-env.sh"
 
 exe="$KELVRA_ROOT/build/win64/bin/Kelvra_System_Files_Test.exe"
+prefix="$KELVRA_ROOT/build/wineprefix64-e2e"
 artifacts="$KELVRA_ROOT/build/e2e"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-ensure_prefix64
+ensure_prefix64 "$prefix"
+export WINEPREFIX=$prefix
+
+# The prefix as the expected report describes it.
+mkdir -p "$prefix/drive_c/Program Files/Bin/Quorvane" "$prefix/drive_c/users/Public/QuorvaneTools"
+rm -rf "$prefix/drive_c/Missing"
+$WINE64 reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH \
+    /t REG_EXPAND_SZ /f \
+    /d '%SystemRoot%\system32;%SystemRoot%;C:\Program Files\Bin\Quorvane;C:\program files\bin\quorvane\;C:\Missing\Quorvane' >/dev/null
+$WINE64 reg add 'HKCU\Environment' /v PATH /t REG_SZ /f \
+    /d 'C:\Users\Public\QuorvaneTools;C:\UserBin' >/dev/null
+/usr/lib/wine/wineserver -w
+
 start_xvfb
 trap stop_xvfb EXIT
 
@@ -24,24 +39,14 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
-# The report text that the program must show and copy, as this prefix words its title lines.
-expected_report() {
-    local date os="Unknown"
-    date=$(date +%-m/%-d/%Y)
-    printf '  Kelvra System Files verification %s on %s\t File\t Reg_Info\tDate\tSize\t Version\r\r  File version verification %s on %s\r\r  File,Reg_Info,Date,Size,Version' \
-        "$date" "$os" "$date" "$os"
-}
-expected_log() {
-    local date
-    date=$(date +%-m/%-d/%Y)
-    printf '  File version verification %s on Unknown\r\n\r\n  File,Reg_Info,Date,Size,Version\r\n' "$date"
-}
+expected_report() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$prefix"; }
+expected_log() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$prefix" --log; }
 
 # run_case NAME FOLDER: starts the program with FOLDER as working folder, checks the window,
 # copies the text, ends it with "Done". Leaves NAME.png and NAME.clipboard in the artifacts.
 run_case() {
     local name=$1 folder=$2 window pid status
-    (cd "$folder" && WINEPREFIX=$KELVRA_PREFIX64 exec $WINE64 "$exe") &
+    (cd "$folder" && exec $WINE64 "$exe") &
     pid=$!
     window=$(timeout 60 xdotool search --sync --name '^Form1$' | head -n 1) || true
     if [[ -z $window ]]; then
@@ -57,9 +62,9 @@ run_case() {
     sleep 1
     xclip -o -selection clipboard > "$artifacts/$name.clipboard" 2>/dev/null || true
     if cmp -s "$artifacts/$name.clipboard" <(expected_report); then
-        pass "$name: 'Copy Text' put exactly the report text on the clipboard"
+        pass "$name: 'Copy Text' put exactly the expected report on the clipboard"
     else
-        fail "$name: the clipboard differs from the report text"
+        fail "$name: the clipboard differs from the expected report"
         diff <(expected_report | tr '\r' '\n') <(tr '\r' '\n' < "$artifacts/$name.clipboard") | head -n 20 || true
     fi
     xdotool mousemove --window "$window" "$done_x" "$done_y" click 1
@@ -88,7 +93,7 @@ else
     echo "skip: cannot make a read-only folder here (chattr)"
 fi
 
-WINEPREFIX=$KELVRA_PREFIX64 /usr/lib/wine/wineserver -k 2>/dev/null || true
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 echo "Screenshots and copied texts: $artifacts"
 if ((failures)); then
     echo "end-to-end: $failures failed"

@@ -13,14 +13,15 @@ binfmt_set() {  # binfmt_set 0|1: turns the qemu entry for i386 programs off or 
     [[ -e $QEMU_BINFMT ]] && echo "$1" > "$QEMU_BINFMT" || true
 }
 
-# The 64-bit prefix, created with the i386 emulation off so that its 32-bit side is not
-# booted under emulation.
+# A 64-bit prefix (the tests' own by default), created with the i386 emulation off so that
+# its 32-bit side is not booted under emulation.
 ensure_prefix64() {
-    if [[ ! -f $KELVRA_PREFIX64/system.reg ]]; then
-        echo "Creating Wine prefix $KELVRA_PREFIX64"
+    local prefix=${1:-$KELVRA_PREFIX64}
+    if [[ ! -f $prefix/system.reg ]]; then
+        echo "Creating Wine prefix $prefix"
         binfmt_set 0
-        WINEPREFIX=$KELVRA_PREFIX64 WINEARCH=win64 $WINE64 wineboot --init
-        WINEPREFIX=$KELVRA_PREFIX64 /usr/lib/wine/wineserver -w
+        WINEPREFIX=$prefix WINEARCH=win64 $WINE64 wineboot --init
+        WINEPREFIX=$prefix /usr/lib/wine/wineserver -w
         binfmt_set 1
     fi
 }
