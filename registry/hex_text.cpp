@@ -1,9 +1,7 @@
 #include "registry/hex_text.h"
 
 namespace registry {
-namespace {
 
-// The value of a hex digit, -1 for any other character.
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -16,6 +14,8 @@ int HexDigit(char c) {
     }
     return -1;
 }
+
+namespace {
 
 std::string WithoutSpaces(std::string_view text) {
     std::string out;

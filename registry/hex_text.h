@@ -9,6 +9,9 @@
 
 namespace registry {
 
+// The value of a hex digit in either case, -1 for any other character.
+int HexDigit(char c);
+
 // Reads hex text of any length. Spaces anywhere are ignored; the digits are taken in pairs,
 // and a pair reads as far as its leading hex digits go (a pair without a leading digit gives
 // 0, "1z" gives 1). A final single digit gives one byte of that digit's value.

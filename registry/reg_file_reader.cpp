@@ -46,19 +46,6 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            platform::text::EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
-}
-
 // The leading hex digits of `text` as a number, when there are one to eight of them.
 std::optional<std::uint32_t> LeadingHex(std::string_view text) {
     std::uint32_t value = 0;
