@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs every fuzz target for a bounded time (FUZZ_SECONDS, 30 by default) with AddressSanitizer
+# and UndefinedBehaviorSanitizer. Seeds: the committed corpus of each target, plus the test
+# DLLs of the native build for the PE readers. A crash leaves its input in build/fuzz/crashes
+# and fails the run; turn it into a regression test before fixing it.
+set -euo pipefail
+KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$KELVRA_ROOT"
+seconds=${FUZZ_SECONDS:-30}
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+work=build/fuzz/run
+crashes=build/fuzz/crashes
+rm -rf "$work"
+mkdir -p "$work" "$crashes"
+failed=0
+for target in reg_import hex_text key_path pe_image version_resource path_list; do
+    corpus="$work/$target"
+    mkdir -p "$corpus"
+    cp fuzz/corpus/$target/* "$corpus/"
+    if [[ $target == pe_image || $target == version_resource ]] && [[ -d build/linux/testdata ]]; then
+        find build/linux/testdata -name '*.dll' -exec cp {} "$corpus/" \;
+    fi
+    echo "=== ${target}_fuzz for ${seconds}s"
+    if ! build/fuzz/bin/${target}_fuzz "$corpus" -max_total_time="$seconds" -max_len=65536 \
+            -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$crashes/${target}-" \
+            -print_final_stats=1 > "$work/$target.log" 2>&1; then
+        echo "FAIL: ${target}_fuzz found a crash:"
+        tail -n 40 "$work/$target.log"
+        failed=1
+    else
+        grep -E "^stat::number_of_executed_units|^Done" "$work/$target.log" | tr '\n' ' '
+        echo
+    fi
+done
+exit $failed
