@@ -1,0 +1,27 @@
+#include "platform/process_stats.h"
+
+#include "platform/win32/windows_api.h"
+
+#include <psapi.h>
+
+namespace platform::process {
+
+Resources CurrentResources() {
+    Resources resources;
+    const HANDLE self = ::GetCurrentProcess();
+    DWORD handles = 0;
+    if (::GetProcessHandleCount(self, &handles)) {
+        resources.handles = handles;
+    }
+    resources.gdiObjects = ::GetGuiResources(self, GR_GDIOBJECTS);
+    resources.userObjects = ::GetGuiResources(self, GR_USEROBJECTS);
+    PROCESS_MEMORY_COUNTERS_EX memory{};
+    memory.cb = sizeof(memory);
+    if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
+                               sizeof(memory))) {
+        resources.privateBytes = memory.PrivateUsage;
+    }
+    return resources;
+}
+
+}  // namespace platform::process
