@@ -16,12 +16,6 @@ HandleValue ValueOf(const reg::Key& key) {
     return key ? key.get() : 0;
 }
 
-std::vector<std::uint8_t> DwordBytes(std::int32_t value) {
-    const auto bits = static_cast<std::uint32_t>(value);
-    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
-            static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
-}
-
 }  // namespace
 
 long clsRegistryAccess::OpenKey(std::string_view sPath, std::uint32_t access, reg::Key& key) {

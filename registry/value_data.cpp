@@ -74,4 +74,10 @@ std::optional<std::int32_t> DwordOf(const reg::Value& value) {
     return static_cast<std::int32_t>(number);
 }
 
+std::vector<std::uint8_t> DwordBytes(std::int32_t value) {
+    const auto bits = static_cast<std::uint32_t>(value);
+    return {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+            static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+}
+
 }  // namespace registry

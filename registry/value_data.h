@@ -33,4 +33,7 @@ std::string TextOf(const platform::registry::Value& value);
 // them (missing high bytes 0), nullopt for longer data.
 std::optional<std::int32_t> DwordOf(const platform::registry::Value& value);
 
+// The four bytes of a DWORD value, little-endian.
+std::vector<std::uint8_t> DwordBytes(std::int32_t value);
+
 }  // namespace registry

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake g++ make googletest clang-format clang libclang-rt-14-dev libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
           wine wine64 wine32:i386 qemu-user-static
-          xvfb xdotool xclip imagemagick fonts-liberation x11-utils python3 e2fsprogs)
+          xvfb xdotool xclip imagemagick fonts-liberation x11-utils python3 e2fsprogs time)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     dpkg --add-architecture i386

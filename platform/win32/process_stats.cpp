@@ -6,6 +6,7 @@
 
 namespace platform::process {
 
+// Wine answers the handle and GUI object counts with 0; on Windows they are real.
 Resources CurrentResources() {
     Resources resources;
     const HANDLE self = ::GetCurrentProcess();
@@ -19,7 +20,9 @@ Resources CurrentResources() {
     memory.cb = sizeof(memory);
     if (::GetProcessMemoryInfo(self, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                                sizeof(memory))) {
-        resources.privateBytes = memory.PrivateUsage;
+        // Wine leaves PrivateUsage at 0 but fills the commit charge, which is the same figure.
+        resources.privateBytes =
+            memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
     }
     return resources;
 }

@@ -43,22 +43,6 @@ const BYTE* DataPointer(std::span<const std::uint8_t> data) {
     return data.empty() ? &kNoData : data.data();
 }
 
-// The longest subkey name, value name and value data of a key, for sizing buffers.
-struct KeyLimits {
-    DWORD subkeyChars = 0;
-    DWORD valueNameChars = 0;
-    DWORD valueBytes = 0;
-};
-
-KeyLimits LimitsOf(HKEY key) {
-    KeyLimits limits;
-    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, &limits.subkeyChars, nullptr,
-                         nullptr, &limits.valueNameChars, &limits.valueBytes, nullptr,
-                         nullptr) != ERROR_SUCCESS) {
-        return {};
-    }
-    return limits;
-}
 
 }  // namespace
 
@@ -157,7 +141,8 @@ long DeleteValue(RawKey key, std::string_view name) {
 }
 
 long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
-    std::vector<wchar_t> buffer(std::max<DWORD>(LimitsOf(ToHkey(key)).subkeyChars, 255) + 1);
+    // Key names are at most 255 characters.
+    std::vector<wchar_t> buffer(256);
     while (true) {
         auto chars = static_cast<DWORD>(buffer.size());
         const LONG result = RegEnumKeyExW(ToHkey(key), index, buffer.data(), &chars, nullptr,
@@ -174,9 +159,9 @@ long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
 }
 
 long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value) {
-    const KeyLimits limits = LimitsOf(ToHkey(key));
-    std::vector<wchar_t> nameBuffer(std::max<DWORD>(limits.valueNameChars, 255) + 1);
-    std::vector<std::uint8_t> data(std::max<DWORD>(limits.valueBytes, 256));
+    // Sized for the common case; a value that does not fit grows the buffers and is read again.
+    std::vector<wchar_t> nameBuffer(256);
+    std::vector<std::uint8_t> data(512);
     while (true) {
         auto chars = static_cast<DWORD>(nameBuffer.size());
         auto size = static_cast<DWORD>(data.size());

@@ -53,6 +53,7 @@ TEST_F(RegistryKeys, KillKeyDeletesOnlyAKeyWithoutSubkeys) {
 }
 
 TEST_F(RegistryKeys, KillKeyNeverDeletesARoot) {
+    ASSERT_NE(reg_.CreateKey(Key()), 0u);
     EXPECT_EQ(reg_.KillKey("HKCU"), 0u);
     EXPECT_TRUE(reg_.KeyExists("HKCU\\Software"));
 }

@@ -1,0 +1,61 @@
+// Benchmarks on the simulated platform: one complete report run, and the export and import
+// of a generated registry tree (values per second).
+#include <benchmark/benchmark.h>
+
+#include "bench/tree_generator.h"
+#include "platform/runtime.h"
+#include "platform/sim/machine.h"
+#include "registry/registry_access.h"
+#include "report/form1.h"
+
+namespace {
+
+constexpr const char* kTree = "Software\\KelvraBench";
+
+void BM_ReportRun(benchmark::State& state) {
+    platform::sim::Reset();
+    report::Form1 form;
+    platform::sim::RecordingSurface surface(16800);
+    for (auto _ : state) {
+        form.Paint(surface);
+        benchmark::DoNotOptimize(form.ReportText().data());
+    }
+}
+BENCHMARK(BM_ReportRun)->Unit(benchmark::kMicrosecond);
+
+void BM_ExportTree(benchmark::State& state) {
+    platform::sim::Reset();
+    const auto values = kelvra::bench::GenerateTree(kTree, {}, 1);
+    registry::clsRegistryAccess registry;
+    for (auto _ : state) {
+        platform::runtime::DeleteFile("C:\\bench.reg");
+        if (registry.ExportToReg(std::string("HKCU\\") + kTree, "C:\\bench.reg") != 1) {
+            state.SkipWithError("export failed");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * values);
+    state.counters["file_MB"] =
+        static_cast<double>(platform::runtime::FileLen("C:\\bench.reg").value_or(0)) / 1e6;
+}
+BENCHMARK(BM_ExportTree)->Unit(benchmark::kMillisecond);
+
+void BM_ImportTree(benchmark::State& state) {
+    platform::sim::Reset();
+    const auto values = kelvra::bench::GenerateTree(kTree, {}, 1);
+    registry::clsRegistryAccess registry;
+    registry.ExportToReg(std::string("HKCU\\") + kTree, "C:\\bench.reg");
+    for (auto _ : state) {
+        state.PauseTiming();
+        kelvra::bench::DeleteTree(kTree);
+        state.ResumeTiming();
+        if (registry.ImportFromReg("C:\\bench.reg") != 1) {
+            state.SkipWithError("import failed");
+        }
+    }
+    state.SetItemsProcessed(state.iterations() * values);
+}
+BENCHMARK(BM_ImportTree)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
