@@ -77,13 +77,13 @@ RegOperation MakeOperation(Kind kind, std::string keyPath, std::string name = {}
 // The walk over the lines after the header.
 class Reader {
   public:
-    explicit Reader(std::vector<std::string_view> lines) : lines_(std::move(lines)) {}
+    Reader(std::vector<std::string_view> lines, const RegOperationSink& sink)
+        : lines_(std::move(lines)), sink_(sink) {}
 
-    std::vector<RegOperation> Run() {
+    void Run() {
         for (next_ = 1; next_ < lines_.size();) {
             Line(Trim(lines_[next_++]));
         }
-        return std::move(operations_);
     }
 
   private:
@@ -212,23 +212,32 @@ class Reader {
         return HexToBytes(list);
     }
 
-    void Add(RegOperation op) { operations_.push_back(std::move(op)); }
+    void Add(const RegOperation& op) { sink_(op); }
 
     std::vector<std::string_view> lines_;
+    const RegOperationSink& sink_;
     std::size_t next_ = 1;
     State state_ = State::kOutsideSection;
     std::string keyPath_;
-    std::vector<RegOperation> operations_;
 };
 
 }  // namespace
 
-std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text) {
+bool ReadRegFile(std::string_view text, const RegOperationSink& sink) {
     std::vector<std::string_view> lines = SplitLines(text);
     if (platform::text::AsciiUpper(lines.front()) != "REGEDIT4") {
+        return false;
+    }
+    Reader(std::move(lines), sink).Run();
+    return true;
+}
+
+std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text) {
+    std::vector<RegOperation> operations;
+    if (!ReadRegFile(text, [&](const RegOperation& op) { operations.push_back(op); })) {
         return std::nullopt;
     }
-    return Reader(std::move(lines)).Run();
+    return operations;
 }
 
 }  // namespace registry

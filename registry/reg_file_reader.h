@@ -19,6 +19,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,6 +46,13 @@ struct RegOperation {
 
     friend bool operator==(const RegOperation&, const RegOperation&) = default;
 };
+
+// Receives each operation of a script as the reader reaches it.
+using RegOperationSink = std::function<void(const RegOperation&)>;
+
+// Hands the operations of a registry script to `sink` in file order; false (and nothing
+// handed over) when its first line is not the header.
+bool ReadRegFile(std::string_view text, const RegOperationSink& sink);
 
 // The operations of a registry script, or nullopt when its first line is not the header.
 std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text);

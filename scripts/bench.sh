@@ -34,8 +34,11 @@ key="HKEY_CURRENT_USER\\$tree"
 work="$out/wine"
 rm -rf "$work"
 mkdir -p "$work"
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 /usr/lib/wine/wineserver -p 60  # one server for the whole run, as for an interactive session
 
+# Wine's tools are started by their full paths: "wine regedit" would run them in a child
+# process of start.exe, out of reach of the time and memory measurement.
 # measure LABEL PREPARE CHECK COMMAND...: runs PREPARE, COMMAND, then CHECK, $runs times;
 # records the median wall time (s) and the median peak resident memory (MB) of COMMAND.
 declare -A median_s peak_mb
@@ -69,13 +72,13 @@ treefile_win='Z:'"$(realpath "$work" | tr / '\\')"'\tree.reg'
 
 echo "=== wine64: export"
 measure "export ours" 'rm -f "$work/ours.reg"' 'same_file "$work/ours.reg"' $WINE64 "$bench" export "$key" "Z:$(realpath "$work" | tr / '\\')\\ours.reg"
-measure "export reg" 'rm -f "$work/reg.reg"' '[[ -s "$work/reg.reg" ]]' $WINE64 reg export "$key" "Z:$(realpath "$work" | tr / '\\')\\reg.reg" /y
+measure "export reg" 'rm -f "$work/reg.reg"' '[[ -s "$work/reg.reg" ]]' $WINE64 'C:\windows\system32\reg.exe' export "$key" "Z:$(realpath "$work" | tr / '\\')\\reg.reg" /y
 
 echo "=== wine64: import"
 drop="$WINE64 \"$bench\" delete \"$tree\""
 measure "import ours" "$drop" "$same_tree" $WINE64 "$bench" import "$treefile_win"
-measure "import regedit" "$drop" "$same_tree" $WINE64 regedit /s "$treefile_win"
-measure "import reg" "$drop" "$same_tree" $WINE64 reg import "$treefile_win"
+measure "import regedit" "$drop" "$same_tree" $WINE64 'C:\windows\regedit.exe' /s "$treefile_win"
+measure "import reg" "$drop" "$same_tree" $WINE64 'C:\windows\system32\reg.exe' import "$treefile_win"
 
 echo "=== wine64: report run and soak"
 report_ms=$($WINE64 "$bench" report 50 | awk '/report_run_median_ms/ {print $2}')

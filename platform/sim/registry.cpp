@@ -1,6 +1,7 @@
 // The simulated registry: a tree of keys with typed values, subkeys enumerated in
 // case-insensitive name order and values in creation order, as the platform does.
 #include <algorithm>
+#include <mutex>
 
 #include "platform/registry.h"
 #include "platform/sim/machine.h"
@@ -84,9 +85,17 @@ std::pair<std::string_view, std::string_view> SplitLast(std::string_view subkey)
     return {subkey.substr(0, cut), subkey.substr(cut + 1)};
 }
 
+// The simulated registry serves several threads at once, as the real one does. Recursive:
+// a call that replaces an open key closes the old one while it holds the lock.
+std::recursive_mutex& RegistryMutex() {
+    static std::recursive_mutex mutex;
+    return mutex;
+}
+
 }  // namespace
 
 void KeyTraits::close(RawKey key) noexcept {
+    const std::lock_guard lock(RegistryMutex());
     sim::machine().openKeys.erase(key);
 }
 
@@ -95,6 +104,7 @@ RawKey PredefinedKey(std::uint32_t root) noexcept {
 }
 
 long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& key) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr base = NodeOf(parent);
     if (!base) {
         return kErrorInvalidHandle;
@@ -114,6 +124,7 @@ long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& 
 }
 
 long CreateKey(RawKey parent, std::string_view subkey, Key& key) {
+    const std::lock_guard lock(RegistryMutex());
     NodePtr node = NodeOf(parent);
     if (!node) {
         return kErrorInvalidHandle;
@@ -138,6 +149,7 @@ long CreateKey(RawKey parent, std::string_view subkey, Key& key) {
 }
 
 long DeleteKey(RawKey parent, std::string_view subkey) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr base = NodeOf(parent);
     if (!base) {
         return kErrorInvalidHandle;
@@ -190,6 +202,7 @@ long DeleteKey(RawKey parent, std::string_view subkey) {
 }
 
 long DeleteTree(RawKey parent, std::string_view subkey) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr base = NodeOf(parent);
     if (!base) {
         return kErrorInvalidHandle;
@@ -212,6 +225,7 @@ long DeleteTree(RawKey parent, std::string_view subkey) {
 }
 
 long QueryValue(RawKey key, std::string_view name, Value& value) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr node = NodeOf(key);
     if (!node) {
         return kErrorInvalidHandle;
@@ -229,6 +243,7 @@ long QueryValue(RawKey key, std::string_view name, Value& value) {
 
 long SetValue(RawKey key, std::string_view name, std::uint32_t type,
               std::span<const std::uint8_t> data) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr node = NodeOf(key);
     if (!node) {
         return kErrorInvalidHandle;
@@ -250,6 +265,7 @@ long SetValue(RawKey key, std::string_view name, std::uint32_t type,
 }
 
 long DeleteValue(RawKey key, std::string_view name) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr node = NodeOf(key);
     if (!node) {
         return kErrorInvalidHandle;
@@ -266,6 +282,7 @@ long DeleteValue(RawKey key, std::string_view name) {
 }
 
 long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr node = NodeOf(key);
     if (!node) {
         return kErrorInvalidHandle;
@@ -281,6 +298,7 @@ long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
 }
 
 long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value) {
+    const std::lock_guard lock(RegistryMutex());
     const NodePtr node = NodeOf(key);
     if (!node) {
         return kErrorInvalidHandle;
