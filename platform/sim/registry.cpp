@@ -73,6 +73,15 @@ void MarkDeleted(RegistryNode& node) {
     }
 }
 
+// The node of an open key, or the error for a handle that names no live key.
+long LiveNode(RawKey key, NodePtr& node) {
+    node = NodeOf(key);
+    if (!node) {
+        return kErrorInvalidHandle;
+    }
+    return node->deleted ? kErrorKeyDeleted : kErrorSuccess;
+}
+
 // Splits "a\b\c" into the parent path "a\b" and the last name "c".
 std::pair<std::string_view, std::string_view> SplitLast(std::string_view subkey) {
     while (subkey.ends_with('\\')) {
@@ -105,12 +114,9 @@ RawKey PredefinedKey(std::uint32_t root) noexcept {
 
 long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& key) {
     const std::lock_guard lock(RegistryMutex());
-    const NodePtr base = NodeOf(parent);
-    if (!base) {
-        return kErrorInvalidHandle;
-    }
-    if (base->deleted) {
-        return kErrorKeyDeleted;
+    NodePtr base;
+    if (const long error = LiveNode(parent, base); error != kErrorSuccess) {
+        return error;
     }
     const NodePtr node = Walk(base, subkey);
     if (!node) {
@@ -226,12 +232,9 @@ long DeleteTree(RawKey parent, std::string_view subkey) {
 
 long QueryValue(RawKey key, std::string_view name, Value& value) {
     const std::lock_guard lock(RegistryMutex());
-    const NodePtr node = NodeOf(key);
-    if (!node) {
-        return kErrorInvalidHandle;
-    }
-    if (node->deleted) {
-        return kErrorKeyDeleted;
+    NodePtr node;
+    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
+        return error;
     }
     const auto it = FindValue(*node, name);
     if (it == node->values.end()) {
@@ -244,12 +247,9 @@ long QueryValue(RawKey key, std::string_view name, Value& value) {
 long SetValue(RawKey key, std::string_view name, std::uint32_t type,
               std::span<const std::uint8_t> data) {
     const std::lock_guard lock(RegistryMutex());
-    const NodePtr node = NodeOf(key);
-    if (!node) {
-        return kErrorInvalidHandle;
-    }
-    if (node->deleted) {
-        return kErrorKeyDeleted;
+    NodePtr node;
+    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
+        return error;
     }
     if (node->readOnly) {
         return kErrorAccessDenied;
@@ -283,12 +283,9 @@ long DeleteValue(RawKey key, std::string_view name) {
 
 long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
     const std::lock_guard lock(RegistryMutex());
-    const NodePtr node = NodeOf(key);
-    if (!node) {
-        return kErrorInvalidHandle;
-    }
-    if (node->deleted) {
-        return kErrorKeyDeleted;
+    NodePtr node;
+    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
+        return error;
     }
     if (index >= node->subkeys.size()) {
         return kErrorNoMoreItems;
@@ -299,12 +296,9 @@ long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
 
 long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value) {
     const std::lock_guard lock(RegistryMutex());
-    const NodePtr node = NodeOf(key);
-    if (!node) {
-        return kErrorInvalidHandle;
-    }
-    if (node->deleted) {
-        return kErrorKeyDeleted;
+    NodePtr node;
+    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
+        return error;
     }
     if (index >= node->values.size()) {
         return kErrorNoMoreItems;
