@@ -84,7 +84,7 @@ class WriteLanes {
   public:
     explicit WriteLanes(unsigned count) : lanes_(count) {
         for (Lane& lane : lanes_) {
-            lane.thread = std::thread([this, &lane] { Work(lane); });
+            lane.thread = std::thread([&lane] { Work(lane); });
         }
     }
     WriteLanes(const WriteLanes&) = delete;
