@@ -42,8 +42,15 @@ ensure_prefix32() {
     ensure_i386_binfmt
     if [[ ! -f $KELVRA_PREFIX32/system.reg ]]; then
         echo "Creating Wine prefix $KELVRA_PREFIX32 (32-bit, under emulation: a few minutes)"
-        WINEPREFIX=$KELVRA_PREFIX32 WINEARCH=win32 $WINE32 wineboot --init
+        # Under emulation wineboot may report a failure for one of the programs it starts
+        # while the prefix itself comes out whole; the registry files tell.
+        WINEPREFIX=$KELVRA_PREFIX32 WINEARCH=win32 $WINE32 wineboot --init ||
+            echo "wineboot ended with status $?; waiting for the prefix to settle"
         WINEPREFIX=$KELVRA_PREFIX32 /usr/lib/wine/wineserver -w
+        if [[ ! -f $KELVRA_PREFIX32/system.reg ]]; then
+            echo "the 32-bit Wine prefix was not created" >&2
+            return 1
+        fi
     fi
 }
 
