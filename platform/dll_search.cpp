@@ -5,9 +5,8 @@
 
 namespace platform {
 
-std::vector<std::string> DllSearchFolders() {
-    std::vector<std::string> folders{kernel32::ProgramFolder(), kernel32::SystemFolder(),
-                                     kernel32::WindowsFolder(), runtime::CurDir()};
+std::vector<std::string> ProcessPathFolders() {
+    std::vector<std::string> folders;
     const std::string path = runtime::Environ("PATH");
     std::size_t start = 0;
     while (start < path.size()) {
@@ -19,6 +18,15 @@ std::vector<std::string> DllSearchFolders() {
             folders.push_back(path.substr(start, end - start));
         }
         start = end + 1;
+    }
+    return folders;
+}
+
+std::vector<std::string> DllSearchFolders() {
+    std::vector<std::string> folders{kernel32::ProgramFolder(), kernel32::SystemFolder(),
+                                     kernel32::WindowsFolder(), runtime::CurDir()};
+    for (std::string& folder : ProcessPathFolders()) {
+        folders.push_back(std::move(folder));
     }
     return folders;
 }

@@ -12,6 +12,9 @@ namespace platform {
 
 std::vector<std::string> DllSearchFolders();
 
+// The non-empty folders of the process PATH, in order, as written.
+std::vector<std::string> ProcessPathFolders();
+
 // The first existing file of that name in those folders, without loading it.
 std::optional<std::string> FindDllOnSearchPath(std::string_view name);
 

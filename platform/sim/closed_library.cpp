@@ -2,6 +2,8 @@
 // simulated process, as the real one does; tests may replace what it does or remove it.
 #include "platform/closed_library.h"
 
+#include "platform/dll_search.h"
+
 #include "platform/sim/machine.h"
 
 namespace platform::closed_library {
@@ -9,18 +11,7 @@ namespace {
 
 void SearchPath(std::string& name, std::string& pathBuffer) {
     auto& m = sim::machine();
-    const std::string path = m.GetEnv("PATH").value_or("");
-    std::size_t start = 0;
-    while (start < path.size()) {
-        auto end = path.find(';', start);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        std::string folder = path.substr(start, end - start);
-        start = end + 1;
-        if (folder.empty()) {
-            continue;
-        }
+    for (std::string folder : ProcessPathFolders()) {
         if (!folder.ends_with('\\')) {
             folder += '\\';
         }
