@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/gui_objects.h"
+#include "platform/handle.h"
 #include "platform/kernel32.h"
 #include "platform/registry.h"
 #include "platform/runtime.h"
@@ -119,6 +121,8 @@ class Machine {
     std::vector<std::string> messageBoxes;
     bool programEnded = false;
     double windowWidthTwips = 16800;  // the window's outer width
+    // Every surface leaks its font: for showing that the leak checks catch a leak.
+    bool surfacesLeakTheirFont = false;
 
   private:
     std::map<std::string, File> files_;    // by canonical path
@@ -129,6 +133,14 @@ class Machine {
 Machine& machine();
 // Replaces it with a fresh default machine.
 void Reset();
+
+// A simulated GDI object (the surface's font), counted like the real ones.
+struct SimGdiObjectTraits : gui::CountedGdi {
+    using pointer = std::uintptr_t;
+    static constexpr pointer invalid() noexcept { return 0; }
+    static void close(pointer) noexcept { gui::CountGdiObject(-1); }
+};
+using SimGdiObject = UniqueHandle<SimGdiObjectTraits>;
 
 // The surface of the simulated window: records every operation with its coordinates.
 class RecordingSurface : public window::Surface {
@@ -157,6 +169,7 @@ class RecordingSurface : public window::Surface {
     double x_ = 0;
     double y_ = 0;
     std::vector<DrawOp> ops_;
+    SimGdiObject font_;
 };
 
 }  // namespace platform::sim

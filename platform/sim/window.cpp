@@ -28,7 +28,11 @@ DrawOp MakeOp(DrawOp::Kind kind, double x, double y) {
 
 }  // namespace
 
-RecordingSurface::RecordingSurface(double widthTwips) : width_(widthTwips) {}
+RecordingSurface::RecordingSurface(double widthTwips) : width_(widthTwips), font_(1) {
+    if (machine().surfacesLeakTheirFont) {
+        (void)font_.release();
+    }
+}
 
 double RecordingSurface::TextWidth(std::string_view text) {
     int units = 0;
@@ -132,7 +136,9 @@ bool SetClipboardText(std::string_view text) {
     return true;
 }
 
-std::optional<std::string> GetClipboardText() { return sim::machine().clipboard; }
+std::optional<std::string> GetClipboardText() {
+    return sim::machine().clipboard;
+}
 
 void MessageBox(std::string_view text) {
     sim::machine().messageBoxes.emplace_back(text);

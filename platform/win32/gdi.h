@@ -1,24 +1,31 @@
 // Owners for GDI objects and device contexts, and a guard that puts back what a
-// SelectObject replaced.
+// SelectObject replaced. Every object they hold is counted (platform/gui_objects.h).
 #pragma once
 
 #include "platform/win32/windows_api.h"
 
+#include "platform/gui_objects.h"
 #include "platform/handle.h"
 
 namespace platform::win32 {
 
-struct GdiObjectTraits {
+struct GdiObjectTraits : gui::CountedGdi {
     using pointer = HGDIOBJ;
     static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer object) noexcept { ::DeleteObject(object); }
+    static void close(pointer object) noexcept {
+        ::DeleteObject(object);
+        gui::CountGdiObject(-1);
+    }
 };
 using UniqueGdiObject = UniqueHandle<GdiObjectTraits>;
 
-struct MemoryDcTraits {
+struct MemoryDcTraits : gui::CountedGdi {
     using pointer = HDC;
     static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer dc) noexcept { ::DeleteDC(dc); }
+    static void close(pointer dc) noexcept {
+        ::DeleteDC(dc);
+        gui::CountGdiObject(-1);
+    }
 };
 using UniqueMemoryDc = UniqueHandle<MemoryDcTraits>;
 
@@ -42,12 +49,17 @@ class SelectGuard {
 // A window DC from GetDC, released by ReleaseDC.
 class WindowDc {
   public:
-    explicit WindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {}
+    explicit WindowDc(HWND window) noexcept : window_(window), dc_(::GetDC(window)) {
+        if (dc_ != nullptr) {
+            gui::CountGdiObject(+1);
+        }
+    }
     WindowDc(const WindowDc&) = delete;
     WindowDc& operator=(const WindowDc&) = delete;
     ~WindowDc() {
         if (dc_ != nullptr) {
             ::ReleaseDC(window_, dc_);
+            gui::CountGdiObject(-1);
         }
     }
     [[nodiscard]] HDC get() const noexcept { return dc_; }

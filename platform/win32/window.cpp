@@ -7,6 +7,7 @@
 #include <cmath>
 #include <optional>
 
+#include "platform/gui_objects.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/wide.h"
 
@@ -226,8 +227,23 @@ void CreateButtons(HWND window, ReportWindow& state) {
             TwipsToPixels(design.width, dpi.x), TwipsToPixels(design.height, dpi.y), window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), ::GetModuleHandleW(nullptr),
             nullptr);
-        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(state.buttonFont.get()), TRUE);
+        if (button != nullptr) {
+            gui::CountUserObject(+1);
+            ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(state.buttonFont.get()),
+                           TRUE);
+        }
     }
+}
+
+// The buttons are destroyed with the window, right after its WM_DESTROY.
+void UncountChildWindows(HWND window) {
+    ::EnumChildWindows(
+        window,
+        [](HWND, LPARAM) -> BOOL {
+            gui::CountUserObject(-1);
+            return TRUE;
+        },
+        0);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -237,8 +253,12 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
             ::SetWindowLongPtrW(window, GWLP_USERDATA,
                                 reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+            gui::CountUserObject(+1);
             break;
         }
+        case WM_NCDESTROY:
+            gui::CountUserObject(-1);
+            break;
         case WM_CREATE:
             CreateButtons(window, *state);
             return 0;
@@ -258,6 +278,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             }
             return 0;
         case WM_DESTROY:
+            UncountChildWindows(window);
             g_mainWindow = nullptr;
             ::PostQuitMessage(0);
             return 0;
