@@ -235,15 +235,14 @@ void CreateButtons(HWND window, ReportWindow& state) {
     }
 }
 
+BOOL CALLBACK UncountChildWindow(HWND, LPARAM) {
+    gui::CountUserObject(-1);
+    return TRUE;
+}
+
 // The buttons are destroyed with the window, right after its WM_DESTROY.
 void UncountChildWindows(HWND window) {
-    ::EnumChildWindows(
-        window,
-        [](HWND, LPARAM) -> BOOL {
-            gui::CountUserObject(-1);
-            return TRUE;
-        },
-        0);
+    ::EnumChildWindows(window, UncountChildWindow, 0);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
