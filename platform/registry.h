@@ -80,6 +80,10 @@ long SetValue(RawKey key, std::string_view name, std::uint32_t type,
               std::span<const std::uint8_t> data);
 long DeleteValue(RawKey key, std::string_view name);
 
+// Makes the predefined root `root` stand for the key `replacement` in this process only
+// (0 puts the root back): writes and reads through the root then reach that key.
+long OverridePredefinedKey(std::uint32_t root, RawKey replacement);
+
 // The subkey or value at `index`, in the platform's order; kErrorNoMoreItems past the last.
 long EnumKey(RawKey key, std::uint32_t index, std::string& name);
 long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value);

@@ -92,6 +92,8 @@ class Machine {
     // --- Registry: the predefined roots and the handles opened on them.
     std::map<std::uint32_t, std::shared_ptr<RegistryNode>> registryRoots;
     std::map<registry::RawKey, std::shared_ptr<RegistryNode>> openKeys;
+    // Roots that this process made stand for other keys.
+    std::map<std::uint32_t, std::shared_ptr<RegistryNode>> rootOverrides;
     registry::RawKey nextKeyHandle = 0x1000;
     // Creates the key (and missing levels) below a root; for setting up tests.
     std::shared_ptr<RegistryNode> RegistryKey(std::uint32_t root, std::string_view path);

@@ -19,7 +19,9 @@ constexpr std::uint32_t kWriteBits = 0x0002 | 0x0004 | 0x0020 | 0x10000 | 0x4000
 NodePtr NodeOf(RawKey key) {
     auto& m = sim::machine();
     if (key >= kClassesRoot && key <= kDynData) {
-        return m.registryRoots.at(static_cast<std::uint32_t>(key));
+        const auto root = static_cast<std::uint32_t>(key);
+        const auto overridden = m.rootOverrides.find(root);
+        return overridden != m.rootOverrides.end() ? overridden->second : m.registryRoots.at(root);
     }
     const auto it = m.openKeys.find(key);
     return it == m.openKeys.end() ? nullptr : it->second;
@@ -305,6 +307,24 @@ long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value)
     }
     name = node->values[index].first;
     value = node->values[index].second;
+    return kErrorSuccess;
+}
+
+long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
+    const std::lock_guard lock(RegistryMutex());
+    if (PredefinedKey(root) == 0 || PredefinedKey(static_cast<std::uint32_t>(replacement)) != 0) {
+        return kErrorInvalidHandle;
+    }
+    auto& overrides = sim::machine().rootOverrides;
+    if (replacement == 0) {
+        overrides.erase(root);
+        return kErrorSuccess;
+    }
+    const NodePtr node = NodeOf(replacement);
+    if (!node) {
+        return kErrorInvalidHandle;
+    }
+    overrides[root] = node;
     return kErrorSuccess;
 }
 

@@ -43,7 +43,6 @@ const BYTE* DataPointer(std::span<const std::uint8_t> data) {
     return data.empty() ? &kNoData : data.data();
 }
 
-
 }  // namespace
 
 void KeyTraits::close(RawKey key) noexcept {
@@ -181,6 +180,13 @@ long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value)
         }
         return result;
     }
+}
+
+long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
+    if (!IsPredefined(root) || IsPredefined(replacement)) {
+        return kErrorInvalidHandle;
+    }
+    return RegOverridePredefKey(ToHkey(root), replacement == 0 ? nullptr : ToHkey(replacement));
 }
 
 }  // namespace platform::registry

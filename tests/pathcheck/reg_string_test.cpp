@@ -100,8 +100,8 @@ TEST(RegStringTrim, SpacesAroundAndTheFirstNul) {
 // Values of a test key below HKEY_CURRENT_USER, removed first and last.
 class RegStringRead : public ::testing::Test {
   protected:
-    static constexpr std::string_view kSubkey = "Software\\Kelvra\\PathStringTest";
-    static constexpr std::string_view kPath = "HKEY_CURRENT_USER\\Software\\Kelvra\\PathStringTest";
+    static constexpr std::string_view kSubkey = "Software\\KelvraTests\\PathStringTest";
+    static constexpr std::string_view kPath = "HKEY_CURRENT_USER\\Software\\KelvraTests\\PathStringTest";
 
     void SetUp() override {
         reg::DeleteTree(Root(), kSubkey);
@@ -110,7 +110,6 @@ class RegStringRead : public ::testing::Test {
     void TearDown() override {
         key_.reset();
         reg::DeleteTree(Root(), kSubkey);
-        reg::DeleteKey(Root(), "Software\\Kelvra");
     }
 
     static reg::RawKey Root() { return reg::PredefinedKey(reg::kCurrentUser); }
@@ -150,7 +149,7 @@ TEST_F(RegStringRead, TextAsStoredWithoutSurroundingSpaces) {
     SetString("non-ascii", "C:\\Caf\xC3\xA9");
     EXPECT_EQ(myRegReadString(std::string(kPath), "spaced", ""), "two spaces");
     EXPECT_EQ(myRegReadString(std::string(kPath), "expand", ""), "%SystemRoot%\\system32");
-    EXPECT_EQ(myRegReadString("hkcu\\Software\\Kelvra\\PathStringTest", "non-ascii", ""),
+    EXPECT_EQ(myRegReadString("hkcu\\Software\\KelvraTests\\PathStringTest", "non-ascii", ""),
               "C:\\Caf\xC3\xA9");
 }
 
@@ -168,10 +167,10 @@ TEST_F(RegStringRead, DefaultWhenKeyValueOrRootIsMissing) {
     SetString("there", "yes");
     EXPECT_EQ(myRegReadString(std::string(kPath), "missing", "def"), "def");
     EXPECT_EQ(myRegReadString(std::string(kPath) + "\\Nowhere", "there", "def"), "def");
-    EXPECT_EQ(myRegReadString("\\HKCU\\Software\\Kelvra\\PathStringTest", "there", "def"), "def");
-    EXPECT_EQ(myRegReadString("HKCUX\\Software\\Kelvra\\PathStringTest", "there", "def"), "def");
+    EXPECT_EQ(myRegReadString("\\HKCU\\Software\\KelvraTests\\PathStringTest", "there", "def"), "def");
+    EXPECT_EQ(myRegReadString("HKCUX\\Software\\KelvraTests\\PathStringTest", "there", "def"), "def");
     EXPECT_EQ(
-        myRegReadString("\\HKEY_CURRENT_USER\\Software\\Kelvra\\PathStringTest", "there", "def"),
+        myRegReadString("\\HKEY_CURRENT_USER\\Software\\KelvraTests\\PathStringTest", "there", "def"),
         "yes");
 }
 

@@ -8,7 +8,7 @@
 namespace kelvra::test {
 
 class ScratchFolder {
-public:
+  public:
     ScratchFolder();
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
@@ -18,7 +18,7 @@ public:
     // The path of a name inside the folder.
     [[nodiscard]] std::string operator/(std::string_view name) const;
 
-private:
+  private:
     std::string previousDirectory_;
     std::string path_;
 };
