@@ -59,6 +59,8 @@ bool RemoveDirectory(std::string_view path);
 std::optional<std::int64_t> FileLen(std::string_view path);
 // The last-write time of a file in local time; nullopt when it cannot be read.
 std::optional<DateTime> FileDateTime(std::string_view path);
+// Sets the last-write time of a file, given in local time; false on failure.
+bool SetFileDateTime(std::string_view path, const DateTime& localTime);
 // The name part of the first ordinary file (not hidden, system or a folder) that matches
 // `pattern`, "" when there is none.
 std::string Dir(std::string_view pattern);

@@ -100,6 +100,15 @@ std::optional<DateTime> FileDateTime(std::string_view path) {
     return file->lastWrite;
 }
 
+bool SetFileDateTime(std::string_view path, const DateTime& localTime) {
+    sim::File* file = sim::machine().FindFile(path);
+    if (file == nullptr) {
+        return false;
+    }
+    file->lastWrite = localTime;
+    return true;
+}
+
 std::string Dir(std::string_view pattern) {
     const sim::File* file = sim::machine().FindFile(pattern);
     constexpr std::uint32_t kHiddenOrSystem =

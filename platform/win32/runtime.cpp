@@ -123,6 +123,26 @@ std::optional<DateTime> FileDateTime(std::string_view path) {
     return FromSystemTime(local);
 }
 
+bool SetFileDateTime(std::string_view path, const DateTime& localTime) {
+    SYSTEMTIME local{};
+    local.wYear = static_cast<WORD>(localTime.year);
+    local.wMonth = static_cast<WORD>(localTime.month);
+    local.wDay = static_cast<WORD>(localTime.day);
+    local.wHour = static_cast<WORD>(localTime.hour);
+    local.wMinute = static_cast<WORD>(localTime.minute);
+    local.wSecond = static_cast<WORD>(localTime.second);
+    SYSTEMTIME utc{};
+    FILETIME written{};
+    if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+        !::SystemTimeToFileTime(&utc, &written)) {
+        return false;
+    }
+    const UniqueFile file{::CreateFileW(Widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    return file && ::SetFileTime(file.get(), nullptr, nullptr, &written) != 0;
+}
+
 std::string Dir(std::string_view pattern) {
     WIN32_FIND_DATAW found{};
     win32::UniqueFind find{::FindFirstFileW(Widen(pattern).c_str(), &found)};

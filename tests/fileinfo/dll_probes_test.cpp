@@ -134,11 +134,20 @@ TEST_F(DataAccessVersion, ReadsStringsDwordsAndExpandableTexts) {
     EXPECT_EQ(value, "");
 }
 
+// The machine-wide key is the test run's scratch key on Windows, and fresh on the simulation.
 TEST_F(DataAccessVersion, TheMachinesVersionOrNA) {
-    std::string value;
-    const bool present = fileinfo::GetKeyValue(
-        reg::kLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "FullInstallVer", value);
-    EXPECT_EQ(fileinfo::GetMdacVersion(), present ? value : "N/A");
+    const auto machine = reg::PredefinedKey(reg::kLocalMachine);
+    reg::DeleteTree(machine, "SOFTWARE\\Microsoft\\DataAccess");
+    EXPECT_EQ(fileinfo::GetMdacVersion(), "N/A");
+    reg::Key key;
+    ASSERT_EQ(reg::CreateKey(machine, "SOFTWARE\\Microsoft\\DataAccess", key), 0);
+    EXPECT_EQ(fileinfo::GetMdacVersion(), "N/A");
+    ASSERT_EQ(reg::SetValue(key.get(), "FullInstallVer", reg::kRegSz,
+                            platform::text::EncodeRegistryString("2.81.1117.0")),
+              0);
+    EXPECT_EQ(fileinfo::GetMdacVersion(), "2.81.1117.0");
+    key.reset();
+    reg::DeleteTree(machine, "SOFTWARE\\Microsoft\\DataAccess");
 }
 
 }  // namespace

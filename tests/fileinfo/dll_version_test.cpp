@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fileinfo/file_probes.h"
 #include "fileinfo/version_text.h"
 #include "platform/kernel32.h"
@@ -65,6 +67,31 @@ class PathFolder {
     std::string previous_;
 };
 
+// The test DLL with version 2.0.50727.42, and a date that the tests give their copies of it.
+constexpr std::string_view kVer2Version = "2.0.50727.42";
+constexpr rt::DateTime kKnownDate{2021, 6, 5, 14, 30, 10};
+
+std::int64_t Ver2Size() {
+    return static_cast<std::int64_t>(TestDataBytes(NativeDll("kelvra_ver2.dll")).size());
+}
+
+// A copy of that DLL in the scratch folder under a name of the test's, loaded by the test
+// itself for as long as the object lives, so that a lookup by name finds the loaded copy.
+class LoadedProbe {
+  public:
+    LoadedProbe(const ScratchFolder& scratch, std::string_view name) : path_(scratch / name) {
+        EXPECT_TRUE(rt::WriteFileBytes(path_, TestDataBytes(NativeDll("kelvra_ver2.dll"))));
+        EXPECT_TRUE(rt::SetFileDateTime(path_, kKnownDate));
+        module_ = platform::kernel32::LoadLibrary(path_);
+        EXPECT_TRUE(module_) << path_;
+    }
+    [[nodiscard]] const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+    platform::kernel32::Module module_;
+};
+
 TEST(LoadFileInfo, ABlankNameGivesTheEmptyRow) {
     ScratchFolder scratch;
     const Loaded loaded = Load("   ");
@@ -87,33 +114,51 @@ TEST(LoadFileInfo, ANameFoundNowhereIsUnableToLocate) {
     EXPECT_TRUE(loaded.version.FileDate().IsZero());
 }
 
-TEST(LoadFileInfo, ALoadedSystemDllIsDescribedByItsLoadedCopy) {
+TEST(LoadFileInfo, ADllAlreadyLoadedIsDescribedByItsLoadedCopy) {
     ScratchFolder scratch;
-    const auto module = platform::kernel32::GetModuleHandle("GDI32.dll");
-    ASSERT_NE(module, 0u);
-    const std::string path = platform::kernel32::GetModuleFileName(module);
+    const LoadedProbe probe(scratch, "KelvraLoadedProbe.dll");
+    const Loaded loaded = Load("KelvraLoadedProbe.dll");
+    EXPECT_EQ(loaded.ierr, 0);
+    EXPECT_TRUE(platform::text::EqualsIgnoringCase(loaded.version.FilePathName(), probe.path()))
+        << loaded.version.FilePathName();
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
+    EXPECT_EQ(loaded.version.FileVersion(), kVer2Version);
+    EXPECT_EQ(loaded.version.FileSize(), Ver2Size());
+    EXPECT_EQ(loaded.version.FileDate(), kKnownDate);
+}
+
+TEST(LoadFileInfo, GDI32IsTheCopyThisWindowedProcessHasLoaded) {
+    ScratchFolder scratch;
     const Loaded loaded = Load("GDI32.dll");
     EXPECT_EQ(loaded.ierr, 0);
-    EXPECT_EQ(loaded.version.FilePathName(), path);
+    const std::string& path = loaded.version.FilePathName();
+    EXPECT_TRUE(path.size() > 20 && platform::text::EqualsIgnoringCase(
+                                        path.substr(path.size() - 19), "\\system32\\GDI32.dll"))
+        << path;
     EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
-    EXPECT_EQ(loaded.version.FileVersion(), fileinfo::ReadFileVersionText(path));
-    EXPECT_EQ(loaded.version.FileSize(), rt::FileLen(path).value_or(-1));
-    EXPECT_EQ(loaded.version.FileDate(), rt::FileDateTime(path).value_or(rt::DateTime{}));
+    EXPECT_FALSE(loaded.version.FileDate().IsZero());
+    if (!kelvra::test::kSimulated) {  // the simulated machine's copy is a stub
+        EXPECT_EQ(std::count(loaded.version.FileVersion().begin(),
+                             loaded.version.FileVersion().end(), '.'),
+                  3)
+            << loaded.version.FileVersion();
+        EXPECT_GT(loaded.version.FileSize(), 4096);
+    }
 }
 
 TEST(LoadFileInfo, ADllFoundThroughThePath) {
     ScratchFolder scratch;
     PathFolder folder(scratch);
     const std::string path = folder.Add(NativeDll("kelvra_ver2.dll"), "KelvraPathProbe.dll");
+    ASSERT_TRUE(rt::SetFileDateTime(path, kKnownDate));
     const Loaded loaded = Load("KelvraPathProbe.dll");
     EXPECT_EQ(loaded.ierr, 0);
     EXPECT_TRUE(platform::text::EqualsIgnoringCase(loaded.version.FilePathName(), path))
         << loaded.version.FilePathName();
     EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
-    EXPECT_EQ(loaded.version.FileVersion(), "2.0.50727.42");
-    EXPECT_EQ(loaded.version.FileSize(),
-              static_cast<std::int64_t>(TestDataBytes(NativeDll("kelvra_ver2.dll")).size()));
-    EXPECT_EQ(loaded.version.FileDate(), rt::FileDateTime(path).value_or(rt::DateTime{}));
+    EXPECT_EQ(loaded.version.FileVersion(), kVer2Version);
+    EXPECT_EQ(loaded.version.FileSize(), Ver2Size());
+    EXPECT_EQ(loaded.version.FileDate(), kKnownDate);
     // The probe loaded it only to locate it.
     EXPECT_EQ(platform::kernel32::GetModuleHandle("KelvraPathProbe.dll"), 0u);
 }
@@ -190,10 +235,14 @@ class TypeLibraries : public ::testing::Test {
     void SetUp() override { Remove(); }
     void TearDown() override { Remove(); }
 
+    // A located file: the test's own loaded DLL.
+    static constexpr const char* kLocated = "KelvraTypeLibProbe.dll";
+    ScratchFolder scratch_;
+    LoadedProbe probe_{scratch_, kLocated};
+
     static std::uint32_t WritableRoot() { return reg::kClassesRoot; }
     static std::string WritablePath(std::string_view below) {
-        return std::string("TypeLib\\") + kClsid + (below.empty() ? "" : "\\") +
-               std::string(below);
+        return std::string("TypeLib\\") + kClsid + (below.empty() ? "" : "\\") + std::string(below);
     }
     static void Remove() { reg::DeleteTree(reg::PredefinedKey(WritableRoot()), WritablePath("")); }
 
@@ -227,20 +276,20 @@ TEST_F(TypeLibraries, FindRegSubKeyPrefersTheExactNameThenTheHighestNumber) {
 
 TEST_F(TypeLibraries, RegisteredUnderAnotherVersion) {
     AddWin32Path("1.1", "C:\\Registered\\Other.dll");
-    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    const Loaded loaded = Load(kLocated, kClsid, "1.0");
     EXPECT_EQ(loaded.ierr, 0);
     EXPECT_EQ(loaded.clsidVersion, "1.1");
     EXPECT_EQ(loaded.version.FileRegistrationInfo(), "Ver 1.1");
     EXPECT_EQ(loaded.version.FilePathName(), "C:\\Registered\\Other.dll");
-    // The version still comes from the file that was located.
-    const auto gdi =
-        platform::kernel32::GetModuleFileName(platform::kernel32::GetModuleHandle("GDI32.dll"));
-    EXPECT_EQ(loaded.version.FileVersion(), fileinfo::ReadFileVersionText(gdi));
+    // The version, size and date still come from the file that was located.
+    EXPECT_EQ(loaded.version.FileVersion(), kVer2Version);
+    EXPECT_EQ(loaded.version.FileSize(), Ver2Size());
+    EXPECT_EQ(loaded.version.FileDate(), kKnownDate);
 }
 
 TEST_F(TypeLibraries, TheSameVersionWrittenOtherwiseIsOk) {
     AddWin32Path("1.00", "C:\\Registered\\Same.dll");
-    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    const Loaded loaded = Load(kLocated, kClsid, "1.0");
     EXPECT_EQ(loaded.clsidVersion, "1.00");
     EXPECT_EQ(loaded.version.FileRegistrationInfo(), "OK");
     EXPECT_EQ(loaded.version.FilePathName(), "C:\\Registered\\Same.dll");
@@ -248,31 +297,30 @@ TEST_F(TypeLibraries, TheSameVersionWrittenOtherwiseIsOk) {
 
 TEST_F(TypeLibraries, NoVersionSubkeyIsNotRegistered) {
     AddKey("");
-    const auto gdi =
-        platform::kernel32::GetModuleFileName(platform::kernel32::GetModuleHandle("GDI32.dll"));
-    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    const Loaded loaded = Load(kLocated, kClsid, "1.0");
     EXPECT_EQ(loaded.version.FileRegistrationInfo(), "Not Registered");
-    EXPECT_EQ(loaded.version.FilePathName(), gdi);
-    EXPECT_EQ(Load("GDI32.dll", "{00000000-0000-0000-0000-00000000DEAD}", "1.0")
+    EXPECT_TRUE(platform::text::EqualsIgnoringCase(loaded.version.FilePathName(), probe_.path()))
+        << loaded.version.FilePathName();
+    EXPECT_EQ(Load(kLocated, "{00000000-0000-0000-0000-00000000DEAD}", "1.0")
                   .version.FileRegistrationInfo(),
               "Not Registered");
 }
 
 TEST_F(TypeLibraries, AWin32KeyWithoutPathIsImpossible) {
     AddKey("1.0\\0\\Win32");
-    const Loaded loaded = Load("GDI32.dll", kClsid, "1.0");
+    const Loaded loaded = Load(kLocated, kClsid, "1.0");
     EXPECT_EQ(loaded.version.FileRegistrationInfo(), "impossible");
 }
 
 TEST_F(TypeLibraries, NoLanguageSubkeyIsIncomplete) {
     AddKey("1.0\\FLAGS");
-    EXPECT_EQ(Load("GDI32.dll", kClsid, "1.0").version.FileRegistrationInfo(), "impossible");
+    EXPECT_EQ(Load(kLocated, kClsid, "1.0").version.FileRegistrationInfo(), "impossible");
     EXPECT_EQ(Load("KelvraNowhere.ocx", kClsid, "1.0").version.FileRegistrationInfo(), "");
 }
 
 TEST_F(TypeLibraries, AWantedVersionThatIsNoNumberFailsTheLoad) {
     AddKey("1.0\\0\\Win32");
-    const Loaded loaded = Load("GDI32.dll", kClsid, "");
+    const Loaded loaded = Load(kLocated, kClsid, "");
     EXPECT_EQ(loaded.ierr, -1);
 }
 

@@ -34,12 +34,10 @@ TEST(OsName, EveryOtherVersionAndAFailedQueryAreUnknown) {
     EXPECT_EQ(fileinfo::OsNameFor(std::nullopt), "Unknown");
 }
 
-TEST(OsName, TheRunningSystemGetsANameFromTheTableOrUnknown) {
-    const std::string name = fileinfo::CDLLVersion{}.GetOSVersion();
-    const auto record = platform::kernel32::GetVersionEx();
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(name, fileinfo::OsNameFor(record));
-    EXPECT_FALSE(name.empty());
+// Every Windows that runs this program (7 and later) and Wine report versions beyond the
+// table; so does the simulated machine's default record (5.1, build 2600).
+TEST(OsName, TheRunningSystemIsUnknown) {
+    EXPECT_EQ(fileinfo::CDLLVersion{}.GetOSVersion(), "Unknown");
 }
 
 }  // namespace
