@@ -13,7 +13,6 @@
 
 #include "path_fixture.h"
 #include "platform/kernel32.h"
-#include "platform/registry.h"
 
 namespace {
 
@@ -400,62 +399,6 @@ TEST(PathTableProperty, FoldersAreThePathEntriesInOrder) {
         }
     }
     EXPECT_GT(longestProcessPath, 32767u);
-}
-
-// Only REG_SZ and REG_EXPAND_SZ values are used, as Windows does: a value of any other type
-// or none at all gives no system entries and a note naming what was found.
-TEST_F(PathTable, SystemPathOfAnotherTypeOrMissingIsNotUsed) {
-    namespace reg = platform::registry;
-    using pathcheck::SystemPathNote;
-    using State = pathcheck::SystemPathState;
-    const std::string user = ScratchSubfolder("user");
-    const auto text = platform::text::EncodeRegistryString(user + ";C:\\Other");
-    struct Case {
-        std::uint32_t type;
-        std::vector<std::uint8_t> data;
-        SystemPathNote note;
-    };
-    const std::vector<Case> cases{
-        {reg::kRegMultiSz,
-         platform::text::EncodeRegistryString(user + std::string(1, '\0') + "x"),
-         {State::kIgnored, reg::kRegMultiSz, false}},
-        {reg::kRegBinary, text, {State::kIgnored, reg::kRegBinary, false}},
-        {reg::kRegDword, {0x43, 0x00, 0x3A, 0x00}, {State::kIgnored, reg::kRegDword, false}},
-        {reg::kRegNone, {}, {State::kMissing, reg::kRegNone, false}},
-    };
-    SetProcessPath(user);
-    for (const Case& c : cases) {
-        if (c.note.state == State::kMissing) {
-            RemoveSystemPath();
-        } else {
-            SetSystemPathValue(c.type, c.data);
-        }
-        PathFolderTable table;
-        pathcheck::build_path_list(table, fso_);
-        EXPECT_EQ(table.systemPath, c.note) << c.type;
-        EXPECT_EQ(Rows(table, 2), (std::vector<Row>{{user, user, false, true, 0}})) << c.type;
-    }
-}
-
-// A REG_SZ value is used as stored: its references are not expanded, and the process PATH
-// holds them as written.
-TEST_F(PathTable, RegSzSystemPathIsUsedAsStored) {
-    namespace reg = platform::registry;
-    const std::string tools = ScratchSubfolder("tools");
-    SetVariable("KELVRA_TOOLS", tools.substr(0, tools.size() - 1));
-    SetSystemPathValue(reg::kRegSz,
-                       platform::text::EncodeRegistryString("%KELVRA_TOOLS%;" + tools));
-    SetProcessPath("%KELVRA_TOOLS%;" + tools);
-
-    pathcheck::build_path_list(table_, fso_);
-
-    EXPECT_EQ(table_.systemPath,
-              (pathcheck::SystemPathNote{pathcheck::SystemPathState::kLiteral, reg::kRegSz, true}));
-    const std::vector<Row> expected{
-        {"%KELVRA_TOOLS%\\", "%KELVRA_TOOLS%\\", true, false, 0},
-        {tools, tools, true, true, 0},
-    };
-    EXPECT_EQ(Rows(table_, 5), expected);
 }
 
 // A process PATH over 32,767 characters, which only a parent process can hand down: the table

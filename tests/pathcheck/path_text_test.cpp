@@ -149,26 +149,15 @@ TEST(PathNotes, OrdinaryEntriesHaveNone) {
     }
 }
 
+// The other value notes show in the blocks of the report tests.
 TEST(PathNotes, SystemPathValueNotes) {
     namespace reg = platform::registry;
-    using pathcheck::SystemPathNote;
-    using pathcheck::SystemPathNoteText;
     using State = pathcheck::SystemPathState;
-    EXPECT_EQ(SystemPathNoteText({State::kExpandable, reg::kRegExpandSz, false}), "");
-    EXPECT_EQ(SystemPathNoteText({State::kLiteral, reg::kRegSz, false}), "");
-    EXPECT_EQ(SystemPathNoteText({State::kLiteral, reg::kRegSz, true}),
-              "Path value has type REG_SZ; Windows does not expand its %NAME% references");
-    EXPECT_EQ(SystemPathNoteText({State::kMissing, reg::kRegNone, false}),
-              "Path value is missing from the registry");
-    EXPECT_EQ(SystemPathNoteText({State::kIgnored, reg::kRegMultiSz, false}),
-              "Path value has type REG_MULTI_SZ; Windows does not use it");
-    EXPECT_EQ(SystemPathNoteText({State::kIgnored, reg::kRegBinary, false}),
-              "Path value has type REG_BINARY; Windows does not use it");
-    EXPECT_EQ(SystemPathNoteText({State::kIgnored, reg::kRegDword, false}),
-              "Path value has type REG_DWORD; Windows does not use it");
-    EXPECT_EQ(SystemPathNoteText({State::kIgnored, reg::kRegQword, false}),
+    EXPECT_EQ(pathcheck::SystemPathNoteText({State::kExpandable, reg::kRegExpandSz, false}), "");
+    EXPECT_EQ(pathcheck::SystemPathNoteText({State::kLiteral, reg::kRegSz, false}), "");
+    EXPECT_EQ(pathcheck::SystemPathNoteText({State::kIgnored, reg::kRegQword, false}),
               "Path value has type REG_QWORD; Windows does not use it");
-    EXPECT_EQ(SystemPathNoteText({State::kIgnored, 0x1234, false}),
+    EXPECT_EQ(pathcheck::SystemPathNoteText({State::kIgnored, 0x1234, false}),
               "Path value has type 0x1234; Windows does not use it");
 }
 
