@@ -1,12 +1,45 @@
-// PATH texts of any bytes: splitting, expansion of %NAME% references, and the PATH folder
-// table built from a machine-wide and a process PATH taken from the input.
+// PATH texts of any bytes: splitting, expansion of %NAME% references as the platform does it,
+// the folder a text resolves to, the notes on an entry, and the PATH folder table built from a
+// machine-wide and a process PATH taken from the input. Broken invariants abort.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "fuzz/fuzz_input.h"
+#include "pathcheck/path_report.h"
 #include "pathcheck/path_table.h"
 #include "platform/sim/machine.h"
+
+namespace {
+
+void Require(bool holds) {
+    if (!holds) {
+        std::abort();
+    }
+}
+
+// Entries 1 to numPathFolders: each folder ends with "\", a repeat names an earlier entry of
+// its own kind with the same folder key, and the system entries are exactly the pieces.
+void CheckTable(const pathcheck::PathFolderTable& table, std::size_t systemPieces) {
+    std::size_t systemEntries = 0;
+    for (long k = 1; k <= table.numPathFolders; ++k) {
+        const auto slot = static_cast<std::size_t>(k);
+        Require(table.PathFolder[slot].ends_with('\\'));
+        const long repeated = table.PathDuplicate[slot];
+        Require(repeated >= 0 && repeated < k);
+        if (repeated > 0) {
+            const auto earlier = static_cast<std::size_t>(repeated);
+            Require(table.PathIsSystem[earlier] == table.PathIsSystem[slot]);
+            Require(table.PathFolderKey[earlier] == table.PathFolderKey[slot]);
+        }
+        systemEntries += table.PathIsSystem[slot] ? 1 : 0;
+    }
+    Require(systemEntries == systemPieces);
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto text = kelvra::fuzz::AsText(data, size);
@@ -17,8 +50,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         cut == std::string_view::npos ? std::string_view{} : text.substr(cut + 1);
 
     (void)pathcheck::SplitPathList(text);
-    const auto lookup = [](std::string_view name) { return std::string(name.size() % 3, '%'); };
-    (void)pathcheck::ExpandReferences(text, lookup);
+    const pathcheck::EnvironmentLookup unset = [](std::string_view) { return std::nullopt; };
+    // With no variable set, expansion changes nothing.
+    Require(pathcheck::ExpandReferences(text, unset) == text);
+    const auto odd = [](std::string_view name) -> std::optional<std::string> {
+        if (name.size() % 2 == 0) {
+            return std::nullopt;
+        }
+        return std::string(name.size() % 3, '%');
+    };
+    const pathcheck::Expansion expansion = pathcheck::ExpandAsPlatform(text, odd);
+    (void)pathcheck::NotesForEntry(text, expansion);
+    // Resolving a resolved folder changes nothing.
+    const std::string normalized = pathcheck::NormalizedFolder(text);
+    Require(pathcheck::NormalizedFolder(normalized) == normalized);
+    Require(normalized.ends_with('\\'));
 
     platform::sim::Reset();
     auto& machine = platform::sim::machine();
@@ -26,14 +72,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     machine.SetEnv("A", "%B%;C:\\x");
     (void)pathcheck::get_full_path_name(std::string(text));
     pathcheck::PathFolderTable table;
-    pathcheck::AddSystemEntries(
-        table, systemPath, [](std::string_view) { return std::string("v"); },
-        [](std::string_view) { return true; });
-    long count = 0;
-    std::vector<std::string> folders;
-    pathcheck::VB_get_path_folders(count, folders);
-    pathcheck::AddUserEntries(
-        table, folders, [](std::string_view) { return std::string(); },
-        [](std::string_view) { return false; });
+    pathcheck::AddSystemEntries(table, systemPath, true, odd,
+                                [](std::string_view) { return true; });
+    const std::size_t systemPieces = pathcheck::SplitPathList(systemPath).size();
+    CheckTable(table, systemPieces);
+    pathcheck::AddUserEntries(table, pathcheck::SplitPathList(processPath), unset,
+                              [](std::string_view) { return false; });
+    CheckTable(table, systemPieces);
+    std::string report;
+    table.systemPath.state = pathcheck::SystemPathState::kIgnored;
+    table.systemPath.type = static_cast<std::uint32_t>(size);
+    const platform::scripting::FileSystemObject fso;
+    pathcheck::display_path_info(table, fso, 0, report, "");
     return 0;
 }

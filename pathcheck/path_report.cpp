@@ -18,6 +18,19 @@ std::size_t Slot(long i) {
     return static_cast<std::size_t>(i);
 }
 
+// The note lines of entry i, each a TAB, the text and CR ("" for none; a table made by hand
+// may have no notes at all).
+std::string NoteLines(const PathFolderTable& table, long i) {
+    if (Slot(i) >= table.PathNotes.size()) {
+        return "";
+    }
+    std::string lines;
+    for (const std::string& text : EntryNoteTexts(table.PathNotes[Slot(i)])) {
+        lines += kTab + text + kCr;
+    }
+    return lines;
+}
+
 // Runs the probes on a copy of the file found at `path`.
 FoundFile ProbeFile(const std::string& path, std::string_view name, bool isDll) {
     FoundFile file;
@@ -50,7 +63,7 @@ std::string FileSearchEntry(const PathFolderTable& table,
         return "";
     }
     found = true;
-    return FoundFileText(folder, name, ProbeFile(path, name, isDll));
+    return FoundFileText(folder, name, ProbeFile(path, name, isDll)) + NoteLines(table, i);
 }
 
 // Appends the entries of the table and the not-found line.
@@ -59,6 +72,9 @@ void AppendEntries(const PathFolderTable& table, const platform::scripting::File
     const bool isDll = lMode == kFoldersHolding && IsDllName(name);
     bool found = false;
     bool userHeadingPending = true;
+    if (const std::string note = SystemPathNoteText(table.systemPath); !note.empty()) {
+        sReport += std::string{kCr, kTab} + note + kCr;
+    }
     for (long i = 1; i <= table.numPathFolders; ++i) {
         if (!table.PathIsSystem[Slot(i)] && userHeadingPending) {
             userHeadingPending = false;
@@ -120,7 +136,7 @@ std::string FolderEntryText(const PathFolderTable& table, long i, long lMode,
     if (!table.PathExists[Slot(i)]) {
         text += std::string{kTab} + "Folder does not exist" + kCr;
     }
-    return text;
+    return text + NoteLines(table, i);
 }
 
 std::string FoundFileText(std::string_view folderFullName, std::string_view name,

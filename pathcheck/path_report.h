@@ -33,7 +33,8 @@ bool IsDllName(std::string_view name);
 // Whether entry i is shown in the folder-name mode: its expanded name contains the name,
 // ignoring case.
 bool FolderNameContains(const PathFolderTable& table, long i, std::string_view name);
-// The lines of a shown entry in modes other than the file search (each ended by CR).
+// The lines of a shown entry in modes other than the file search (each ended by CR), its
+// note lines last.
 std::string FolderEntryText(const PathFolderTable& table, long i, long lMode,
                             std::string_view name);
 // The lines of a copy of the file found in a folder (each ended by CR).
@@ -41,7 +42,8 @@ std::string FoundFileText(std::string_view folderFullName, std::string_view name
                           const FoundFile& file);
 
 // Appends the block for `lMode` to `sReport` (the file search empties it first), building the
-// table first when it is still empty. An empty name in modes 1 and 2 leaves `sReport` as it
+// table first when it is still empty. A note on the machine-wide Path value comes right after
+// the heading. An empty name in modes 1 and 2 leaves `sReport` as it
 // is. A failure shows a message box and leaves what was appended so far.
 void display_path_info(PathFolderTable& table, const platform::scripting::FileSystemObject& fso,
                        long lMode, std::string& sReport, const std::string& sSearchName);

@@ -1,25 +1,32 @@
 #include "pathcheck/path_table.h"
 
 #include <exception>
+#include <optional>
+#include <unordered_map>
 
 #include "pathcheck/reg_string.h"
+#include "platform/registry.h"
 #include "platform/runtime.h"
-#include "platform/text.h"
 #include "platform/window.h"
 
 namespace pathcheck {
 namespace {
 
-using platform::text::AsciiUpper;
+std::size_t Slot(long k) {
+    return static_cast<std::size_t>(k);
+}
 
-// Every array with slots 0 to `lastSlot`, new slots holding empty text, false and 0.
+// Every array with slots 0 to `lastSlot`, new slots holding empty text, false, 0 and no
+// notes.
 void ResizeTable(PathFolderTable& table, long lastSlot) {
-    const auto slots = static_cast<std::size_t>(lastSlot) + 1;
+    const std::size_t slots = Slot(lastSlot) + 1;
     table.PathFolder.resize(slots);
     table.PathFullName.resize(slots);
     table.PathIsSystem.resize(slots);
     table.PathExists.resize(slots);
     table.PathDuplicate.resize(slots);
+    table.PathNotes.resize(slots);
+    table.PathFolderKey.resize(slots);
 }
 
 void ClearTable(PathFolderTable& table) {
@@ -28,111 +35,108 @@ void ClearTable(PathFolderTable& table) {
     table.PathIsSystem.clear();
     table.PathExists.clear();
     table.PathDuplicate.clear();
+    table.PathNotes.clear();
+    table.PathFolderKey.clear();
 }
 
-// The first of entries 1 to `last` whose text, in `texts`, equals `folder` apart from
-// letter case; 0 when there is none.
-long FindEqualEntry(const std::vector<std::string>& texts, long last, std::string_view folder) {
-    const std::string wanted = AsciiUpper(folder);
-    for (long j = 1; j <= last; ++j) {
-        if (AsciiUpper(texts[static_cast<std::size_t>(j)]) == wanted) {
-            return j;
+// The first entry of each folder among the entries of a table, by folder key.
+class FolderIndex {
+  public:
+    explicit FolderIndex(const PathFolderTable& table) {
+        for (long k = 1; k <= table.numPathFolders; ++k) {
+            Add(table, k);
         }
     }
-    return 0;
+    // The first entry whose folder key is `key`; 0 when there is none.
+    [[nodiscard]] long Find(const std::string& key) const {
+        const auto found = first_.find(key);
+        return found == first_.end() ? 0 : found->second;
+    }
+    void Add(const PathFolderTable& table, long k) {
+        first_.try_emplace(table.PathFolderKey[Slot(k)], k);
+    }
+
+  private:
+    std::unordered_map<std::string, long> first_;
+};
+
+// Appends entry k (the slots exist) for a piece as written and the expansion of its folder.
+// Existence is asked for the folder as the file system resolves it, so "." and ".." count
+// as they do when Windows opens a file there.
+long AppendEntry(PathFolderTable& table, std::string_view piece, std::string folder,
+                 Expansion fullName, bool isSystem, const FolderProbe& folderExists) {
+    const long k = ++table.numPathFolders;
+    const std::size_t slot = Slot(k);
+    table.PathNotes[slot] = NotesForEntry(piece, fullName);
+    table.PathFolder[slot] = std::move(folder);
+    table.PathFullName[slot] = std::move(fullName.text);
+    table.PathIsSystem[slot] = isSystem;
+    table.PathFolderKey[slot] = FolderKey(table.PathFullName[slot]);
+    table.PathExists[slot] = folderExists(NormalizedFolder(table.PathFullName[slot]));
+    return k;
 }
 
-std::string EnvironmentValue(std::string_view name) {
-    return platform::runtime::Environ(name);
+std::optional<std::string> EnvironmentValue(std::string_view name) {
+    return platform::runtime::FindEnviron(name);
+}
+
+// What Windows makes of the stored value: only REG_SZ and REG_EXPAND_SZ are used.
+SystemPathNote NoteForStoredValue(const std::optional<StoredString>& stored) {
+    namespace reg = platform::registry;
+    if (!stored) {
+        return {SystemPathState::kMissing, reg::kRegNone, false};
+    }
+    if (stored->type == reg::kRegExpandSz) {
+        return {SystemPathState::kExpandable, stored->type, false};
+    }
+    if (stored->type == reg::kRegSz) {
+        const bool references = ExpandReferences(stored->text, EnvironmentValue) != stored->text;
+        return {SystemPathState::kLiteral, stored->type, references};
+    }
+    return {SystemPathState::kIgnored, stored->type, false};
 }
 
 }  // namespace
 
-std::vector<std::string> SplitPathList(std::string_view list) {
-    std::vector<std::string> pieces;
-    std::size_t start = 0;
-    for (std::size_t cut = list.find(';'); cut != std::string_view::npos;
-         cut = list.find(';', start)) {
-        pieces.emplace_back(list.substr(start, cut - start));
-        start = cut + 1;
-    }
-    pieces.emplace_back(list.substr(start));
-    return pieces;
-}
-
-std::string WithTrailingBackslash(std::string folder) {
-    if (!folder.ends_with('\\')) {
-        folder += '\\';
-    }
-    return folder;
-}
-
-std::string ExpandReferences(std::string_view text, const EnvironmentLookup& lookup) {
-    std::string_view remaining = text;
-    try {
-        std::string result;
-        for (auto open = remaining.find('%'); open != std::string_view::npos;
-             open = remaining.find('%')) {
-            result += remaining.substr(0, open);
-            const auto close = remaining.find('%', open + 1);
-            if (close == std::string_view::npos) {
-                // An unmatched "%" is plain text, as is everything after it.
-                result += remaining.substr(open);
-                return result;
-            }
-            const std::string_view name = remaining.substr(open + 1, close - open - 1);
-            remaining.remove_prefix(close + 1);
-            if (!name.empty()) {
-                result += lookup(name);
-            }
-        }
-        result += remaining;
-        return result;
-    } catch (const std::exception&) {
-        return std::string(remaining);
-    }
-}
-
-void AddSystemEntries(PathFolderTable& table, std::string_view systemPath,
+void AddSystemEntries(PathFolderTable& table, std::string_view systemPath, bool expand,
                       const EnvironmentLookup& lookup, const FolderProbe& folderExists) {
     const std::vector<std::string> pieces = SplitPathList(systemPath);
     ClearTable(table);
     ResizeTable(table, static_cast<long>(pieces.size()));
+    FolderIndex earlier(table);
     for (const std::string& piece : pieces) {
-        const long k = ++table.numPathFolders;
-        const auto slot = static_cast<std::size_t>(k);
-        table.PathFolder[slot] = WithTrailingBackslash(piece);
-        table.PathFullName[slot] = ExpandReferences(table.PathFolder[slot], lookup);
-        table.PathIsSystem[slot] = true;
-        // System entries compare as written: a reference and its expansion differ.
-        table.PathDuplicate[slot] = FindEqualEntry(table.PathFolder, k - 1, table.PathFolder[slot]);
-        table.PathExists[slot] = folderExists(table.PathFullName[slot]);
+        std::string folder = WithTrailingBackslash(piece);
+        Expansion fullName = expand ? ExpandAsPlatform(folder, lookup) : Expansion{folder, {}};
+        const long k =
+            AppendEntry(table, piece, std::move(folder), std::move(fullName), true, folderExists);
+        table.PathDuplicate[Slot(k)] = earlier.Find(table.PathFolderKey[Slot(k)]);
+        earlier.Add(table, k);
     }
 }
 
-void AddUserEntries(PathFolderTable& table, std::span<const std::string> processFolders,
+void AddUserEntries(PathFolderTable& table, std::span<const std::string> processPieces,
                     const EnvironmentLookup& lookup, const FolderProbe& folderExists) {
-    const auto count = static_cast<long>(processFolders.size());
+    const auto count = static_cast<long>(processPieces.size());
     if (table.numPathFolders == 0) {
         ClearTable(table);
         ResizeTable(table, count);
     } else {
         ResizeTable(table, table.numPathFolders + count);
     }
-    for (const std::string& folder : processFolders) {
-        std::string fullName = ExpandReferences(folder, lookup);
-        // The process PATH holds expanded folders: compare with the expanded names.
-        const long match = FindEqualEntry(table.PathFullName, table.numPathFolders, folder);
-        if (match > 0 && table.PathIsSystem[static_cast<std::size_t>(match)]) {
+    FolderIndex earlier(table);
+    for (const std::string& piece : processPieces) {
+        std::string folder = WithTrailingBackslash(piece);
+        // The process PATH holds folders as Windows expanded them: compare the folder itself
+        // with the full names of the entries before it.
+        const long match = earlier.Find(FolderKey(folder));
+        if (match > 0 && table.PathIsSystem[Slot(match)]) {
             continue;
         }
-        const long k = ++table.numPathFolders;
-        const auto slot = static_cast<std::size_t>(k);
-        table.PathFolder[slot] = folder;
-        table.PathFullName[slot] = std::move(fullName);
-        table.PathIsSystem[slot] = false;
-        table.PathDuplicate[slot] = match;
-        table.PathExists[slot] = folderExists(table.PathFullName[slot]);
+        Expansion fullName = ExpandAsPlatform(folder, lookup);
+        const long k =
+            AppendEntry(table, piece, std::move(folder), std::move(fullName), false, folderExists);
+        table.PathDuplicate[Slot(k)] = match;
+        earlier.Add(table, k);
     }
 }
 
@@ -145,16 +149,19 @@ void build_path_list(PathFolderTable& table, const platform::scripting::FileSyst
         const FolderProbe folderExists = [&fso](std::string_view path) {
             return fso.FolderExists(path);
         };
-        const std::string systemPath =
-            myRegReadString(std::string(kSystemEnvironmentKey), std::string(kSystemPathValue), "");
-        if (!systemPath.empty()) {
-            AddSystemEntries(table, systemPath, EnvironmentValue, folderExists);
+        const std::optional<StoredString> stored =
+            ReadStoredString(std::string(kSystemEnvironmentKey), std::string(kSystemPathValue));
+        table.systemPath = NoteForStoredValue(stored);
+        const bool used = table.systemPath.state == SystemPathState::kExpandable ||
+                          table.systemPath.state == SystemPathState::kLiteral;
+        if (used && !stored->text.empty()) {
+            const bool expand = table.systemPath.state == SystemPathState::kExpandable;
+            AddSystemEntries(table, stored->text, expand, EnvironmentValue, folderExists);
         }
-        long count = 0;
-        std::vector<std::string> folders;
-        VB_get_path_folders(count, folders);
-        AddUserEntries(table, std::span(folders).first(static_cast<std::size_t>(count)),
-                       EnvironmentValue, folderExists);
+        const std::string processPath = platform::runtime::Environ("PATH");
+        const std::vector<std::string> pieces =
+            processPath.empty() ? std::vector<std::string>{} : SplitPathList(processPath);
+        AddUserEntries(table, pieces, EnvironmentValue, folderExists);
     } catch (const std::exception& e) {
         platform::window::MessageBox(
             std::string("An error orrurred while setting up the path information: ") + e.what());

@@ -62,6 +62,21 @@ long OpenSubkey(std::uint32_t root, const std::string& subkey, reg::Key& key) {
     return reg::OpenKey(parent, "\\" + subkey, reg::kKeyRead, key);
 }
 
+// Reads one value of the key that a path text names; false when the key cannot be opened or
+// the value cannot be read. `path` is left with its root name shortened.
+bool ReadValue(std::string& path, const std::string& name, reg::Value& value) {
+    std::string subkey;
+    const std::uint32_t root = myRegGetKeys(path, subkey);
+    reg::Key key;
+    return OpenSubkey(root, subkey, key) == reg::kErrorSuccess &&
+           reg::QueryValue(key.get(), name, value) == reg::kErrorSuccess;
+}
+
+void ShowReadError(const std::string& path, const std::string& name, const std::exception& e) {
+    platform::window::MessageBox("An error occurred in myRegReadString: " + path + " " + name +
+                                 " : " + e.what());
+}
+
 }  // namespace
 
 std::span<const RootKeyName> RootKeyNames() {
@@ -99,23 +114,30 @@ std::uint32_t myRegGetKeys(std::string& sPath, std::string& sKey) {
     }
 }
 
+std::optional<StoredString> ReadStoredString(std::string sPath, std::string sName) {
+    std::string path = sPath;
+    try {
+        reg::Value value;
+        if (!ReadValue(path, sName, value)) {
+            return std::nullopt;
+        }
+        return StoredString{value.type, ValueText(value)};
+    } catch (const std::exception& e) {
+        ShowReadError(path, sName, e);
+        return std::nullopt;
+    }
+}
+
 std::string myRegReadString(std::string sPath, std::string sName, std::string sDefault) {
     std::string path = sPath;
     try {
-        std::string subkey;
-        const std::uint32_t root = myRegGetKeys(path, subkey);
-        reg::Key key;
-        if (OpenSubkey(root, subkey, key) != reg::kErrorSuccess) {
-            return sDefault;
-        }
         reg::Value value;
-        if (reg::QueryValue(key.get(), sName, value) != reg::kErrorSuccess) {
+        if (!ReadValue(path, sName, value)) {
             return sDefault;
         }
         return TrimNull(ValueText(value));
     } catch (const std::exception& e) {
-        platform::window::MessageBox("An error occurred in myRegReadString: " + path + " " + sName +
-                                     " : " + e.what());
+        ShowReadError(path, sName, e);
         return "";
     }
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,17 @@ std::uint32_t myRegGetKeys(std::string& sPath, std::string& sKey);
 // `sDefault` when the key or the value cannot be read. A value of any length is read;
 // %NAME% references are returned as stored.
 std::string myRegReadString(std::string sPath, std::string sName, std::string sDefault);
+
+// A string value as stored: its registry type and its text up to the first NUL, nothing
+// trimmed (data of a type other than a string type as its raw bytes).
+struct StoredString {
+    std::uint32_t type = 0;
+    std::string text;
+};
+
+// The value `sName` of the key `sPath`, of any length and type; nullopt when the key or the
+// value cannot be read. A failure shows the message box of myRegReadString and gives nullopt.
+std::optional<StoredString> ReadStoredString(std::string sPath, std::string sName);
 
 // `chstr` cut at its first NUL, with leading and trailing spaces removed.
 std::string TrimNull(std::string_view chstr);

@@ -72,8 +72,28 @@ DateTime Now();
 // A date in the user's short date format (date only).
 std::string FormatShortDate(const DateTime& date);
 
+// The value of an environment variable of this process, read whole whatever its length;
+// nullopt when it is not set (a variable set to "" is set).
+std::optional<std::string> FindEnviron(std::string_view name);
 // The value of an environment variable of this process, "" when it is not set.
 std::string Environ(std::string_view name);
 bool SetEnviron(std::string_view name, std::string_view value);
+// Removes the variable from the environment of this process.
+bool UnsetEnviron(std::string_view name);
+// The text with its %NAME% references expanded by the platform's own rule, for texts up to
+// 32,767 characters: a reference to a variable that is not set, "%%" and a "%" without a
+// closing one stay as written; a value is inserted as it stands.
+std::string ExpandEnviron(std::string_view text);
+
+// One variable set (or replaced) in the environment a program is started with.
+struct EnvironmentChange {
+    std::string name;
+    std::string value;
+};
+// Starts a program with the environment of this process changed by `changes`, values of any
+// length, and waits for it to end. Its exit code; nullopt when it cannot be started (the
+// simulated machine starts no programs).
+std::optional<std::uint32_t> RunProgram(std::string_view commandLine,
+                                        const std::vector<EnvironmentChange>& changes);
 
 }  // namespace platform::runtime

@@ -145,13 +145,46 @@ std::string FormatShortDate(const DateTime& date) {
     return FormatDatePicture(date, sim::machine().shortDateFormat);
 }
 
+std::optional<std::string> FindEnviron(std::string_view name) {
+    return sim::machine().GetEnv(name);
+}
+
 std::string Environ(std::string_view name) {
-    return sim::machine().GetEnv(name).value_or("");
+    return FindEnviron(name).value_or("");
 }
 
 bool SetEnviron(std::string_view name, std::string_view value) {
     sim::machine().SetEnv(name, value);
     return true;
+}
+
+bool UnsetEnviron(std::string_view name) {
+    sim::machine().UnsetEnv(name);
+    return true;
+}
+
+// The rule of the platform's expansion as Wine shows it: a reference to a variable that is not
+// set (or to the empty name, "%%") is copied as written, both "%" included, and the text goes
+// on after its closing "%"; a "%" without a closing one starts plain text to the end.
+std::string ExpandEnviron(std::string_view text) {
+    std::string result;
+    for (auto open = text.find('%'); open != std::string_view::npos; open = text.find('%')) {
+        result += text.substr(0, open);
+        text.remove_prefix(open);
+        const auto close = text.find('%', 1);
+        if (close == std::string_view::npos) {
+            break;
+        }
+        const std::string_view name = text.substr(1, close - 1);
+        const auto value = name.empty() ? std::nullopt : sim::machine().GetEnv(name);
+        result += value ? *value : std::string(text.substr(0, close + 1));
+        text.remove_prefix(close + 1);
+    }
+    return result + std::string(text);
+}
+
+std::optional<std::uint32_t> RunProgram(std::string_view, const std::vector<EnvironmentChange>&) {
+    return std::nullopt;
 }
 
 }  // namespace platform::runtime

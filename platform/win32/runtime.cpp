@@ -2,6 +2,8 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "platform/kernel32.h"
@@ -50,6 +52,68 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(std::string_view path) {
         return std::nullopt;
     }
     return data;
+}
+
+struct KernelHandleTraits {
+    using pointer = HANDLE;
+    static pointer invalid() noexcept { return nullptr; }
+    static void close(pointer handle) noexcept { ::CloseHandle(handle); }
+};
+using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
+
+struct EnvironmentStringsDeleter {
+    void operator()(wchar_t* block) const noexcept { ::FreeEnvironmentStringsW(block); }
+};
+
+// Calls visit(name, value) for the entries of this process's environment block in block
+// order, until it returns true. A name may begin with "=" (the per-drive current folders).
+template <typename Visit>
+void ForEachEnvironmentEntry(Visit visit) {
+    const std::unique_ptr<wchar_t, EnvironmentStringsDeleter> block{::GetEnvironmentStringsW()};
+    if (!block) {
+        return;
+    }
+    for (const wchar_t* entry = block.get(); *entry != L'\0';) {
+        const std::wstring_view text(entry);
+        const auto equals = text.find(L'=', 1);
+        if (equals != std::wstring_view::npos &&
+            visit(text.substr(0, equals), text.substr(equals + 1))) {
+            return;
+        }
+        entry += text.size() + 1;
+    }
+}
+
+// Variable names compare as the system compares them: ordinal, ignoring case.
+bool SameVariableName(std::wstring_view a, std::wstring_view b) {
+    return ::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                  static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// This process's environment block with the changed variables replaced or added.
+std::wstring EnvironmentBlockWith(const std::vector<EnvironmentChange>& changes) {
+    std::vector<std::pair<std::wstring, std::wstring>> wideChanges;
+    for (const EnvironmentChange& change : changes) {
+        wideChanges.emplace_back(Widen(change.name), Widen(change.value));
+    }
+    std::wstring block;
+    const auto append = [&block](std::wstring_view name, std::wstring_view value) {
+        block.append(name).append(1, L'=').append(value).append(1, L'\0');
+    };
+    ForEachEnvironmentEntry([&](std::wstring_view name, std::wstring_view value) {
+        const bool changed =
+            std::any_of(wideChanges.begin(), wideChanges.end(),
+                        [name](const auto& c) { return SameVariableName(c.first, name); });
+        if (!changed) {
+            append(name, value);
+        }
+        return false;
+    });
+    for (const auto& [name, value] : wideChanges) {
+        append(name, value);
+    }
+    block.append(1, L'\0');
+    return block;
 }
 
 }  // namespace
@@ -190,19 +254,73 @@ std::string FormatShortDate(const DateTime& date) {
     return win32::Narrow(std::wstring_view(buffer, static_cast<std::size_t>(length - 1)));
 }
 
-std::string Environ(std::string_view name) {
+std::optional<std::string> FindEnviron(std::string_view name) {
+    // Read from the block: GetEnvironmentVariableW passes a value's length through a 16-bit
+    // byte count, so a value over 32,767 characters (a PATH that a parent process handed
+    // down) comes back cut, or under Wine wrapped round to a short length.
     const std::wstring wideName = Widen(name);
-    const DWORD size = ::GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
-    if (size == 0) {
-        return "";
-    }
-    std::vector<wchar_t> buffer(size);
-    const DWORD length = ::GetEnvironmentVariableW(wideName.c_str(), buffer.data(), size);
-    return win32::Narrow(std::wstring_view(buffer.data(), length));
+    std::optional<std::string> value;
+    ForEachEnvironmentEntry([&](std::wstring_view entryName, std::wstring_view entryValue) {
+        if (!SameVariableName(entryName, wideName)) {
+            return false;
+        }
+        value = win32::Narrow(entryValue);
+        return true;
+    });
+    return value;
+}
+
+std::string Environ(std::string_view name) {
+    return FindEnviron(name).value_or("");
 }
 
 bool SetEnviron(std::string_view name, std::string_view value) {
     return ::SetEnvironmentVariableW(Widen(name).c_str(), Widen(value).c_str()) != 0;
+}
+
+bool UnsetEnviron(std::string_view name) {
+    return ::SetEnvironmentVariableW(Widen(name).c_str(), nullptr) != 0;
+}
+
+std::string ExpandEnviron(std::string_view text) {
+    const std::wstring source = Widen(text);
+    DWORD size = ::ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
+    // A variable may change between the size query and the expansion: ask again then.
+    for (int attempt = 0; attempt < 3 && size > 0; ++attempt) {
+        std::vector<wchar_t> buffer(size + 1);
+        const DWORD needed = ::ExpandEnvironmentStringsW(source.c_str(), buffer.data(), size);
+        if (needed == 0) {
+            break;
+        }
+        if (needed <= size) {
+            return win32::Narrow(buffer.data());
+        }
+        size = needed;
+    }
+    return "";
+}
+
+std::optional<std::uint32_t> RunProgram(std::string_view commandLine,
+                                        const std::vector<EnvironmentChange>& changes) {
+    std::wstring environment = EnvironmentBlockWith(changes);
+    std::wstring command = Widen(commandLine);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started{};
+    // The program shares this process's console, so its output shows with ours.
+    if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup,
+                          &started)) {
+        return std::nullopt;
+    }
+    const UniqueKernelHandle process{started.hProcess};
+    const UniqueKernelHandle thread{started.hThread};
+    DWORD exitCode = 0;
+    if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+        !::GetExitCodeProcess(process.get(), &exitCode)) {
+        return std::nullopt;
+    }
+    return exitCode;
 }
 
 }  // namespace platform::runtime

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -49,7 +50,11 @@ class PathFixture : public ::testing::Test {
             }
         }
         for (const auto& [name, value] : savedVariables_) {
-            platform::runtime::SetEnviron(name, value);
+            if (value) {
+                platform::runtime::SetEnviron(name, *value);
+            } else {
+                platform::runtime::UnsetEnviron(name);
+            }
         }
         for (auto folder = createdFolders_.rbegin(); folder != createdFolders_.rend(); ++folder) {
             platform::runtime::RemoveDirectory(*folder);
@@ -58,13 +63,17 @@ class PathFixture : public ::testing::Test {
 
     // Stores the machine-wide PATH as the platform does: REG_EXPAND_SZ, unexpanded.
     static void SetSystemPath(std::string_view path) {
+        SetSystemPathValue(platform::registry::kRegExpandSz,
+                           platform::text::EncodeRegistryString(path));
+    }
+
+    // Stores the machine-wide Path value with any type and data.
+    static void SetSystemPathValue(std::uint32_t type, const std::vector<std::uint8_t>& data) {
         namespace reg = platform::registry;
         reg::Key key;
         ASSERT_EQ(reg::CreateKey(reg::PredefinedKey(reg::kLocalMachine), kEnvironmentSubkey, key),
                   reg::kErrorSuccess);
-        ASSERT_EQ(reg::SetValue(key.get(), "Path", reg::kRegExpandSz,
-                                platform::text::EncodeRegistryString(path)),
-                  reg::kErrorSuccess);
+        ASSERT_EQ(reg::SetValue(key.get(), "Path", type, data), reg::kErrorSuccess);
     }
 
     static void RemoveSystemPath() {
@@ -76,9 +85,16 @@ class PathFixture : public ::testing::Test {
         }
     }
 
+    // Sets a variable of the process environment for the test.
     void SetVariable(const std::string& name, std::string_view value) {
         SaveVariable(name);
         platform::runtime::SetEnviron(name, value);
+    }
+
+    // Removes a variable from the process environment for the test.
+    void UnsetVariable(const std::string& name) {
+        SaveVariable(name);
+        platform::runtime::UnsetEnviron(name);
     }
 
     void SetProcessPath(std::string_view path) { SetVariable("PATH", path); }
@@ -114,11 +130,11 @@ class PathFixture : public ::testing::Test {
 
   private:
     void SaveVariable(const std::string& name) {
-        savedVariables_.try_emplace(name, platform::runtime::Environ(name));
+        savedVariables_.try_emplace(name, platform::runtime::FindEnviron(name));
     }
 
     std::optional<platform::registry::Value> savedSystemPath_;
-    std::map<std::string, std::string> savedVariables_;
+    std::map<std::string, std::optional<std::string>> savedVariables_;  // nullopt: was not set
     std::vector<std::string> createdFolders_;
 };
 

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "path_fixture.h"
 #include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/text.h"
 #include "support/test_data.h"
 
 namespace {
@@ -267,6 +271,24 @@ TEST_F(PathReportFileSearch, SkipsDuplicatesAndMissingFolders) {
               "\rkelvra_tool.exe was not found in the PATH\r");
 }
 
+// A copy found in a relative folder (taken from the working folder, the scratch folder here)
+// is listed with the note on its folder.
+TEST_F(PathReportFileSearch, CopyInARelativeFolderIsNoted) {
+    ScratchSubfolder("rel");
+    const std::string size =
+        Put(scratch_ / "rel\\", NativeDll("kelvra_ver6.dll"), "kelvra_rel.exe");
+    SetSystemPath(".\\rel");
+    SetProcessPath("");
+
+    EXPECT_EQ(Search("kelvra_rel.exe"),
+              "\rSystem PATH folders containing kelvra_rel.exe\r"
+              "\rPATH folder: .\\rel\\ contains kelvra_rel.exe\r"
+              "\tVersion: 6.0.8169.0 Size:  " +
+                  size +
+                  "\r"
+                  "\tFolder is relative; Windows resolves it against the working folder\r\r");
+}
+
 // An empty table is built first: the heading alone in the list of all folders, the heading
 // and the not-found line in the folder-name search.
 TEST_F(PathReportFileSearch, EmptyPathsGiveHeadingAndNotFoundLine) {
@@ -298,6 +320,177 @@ TEST_F(PathReportFileSearch, FolderNameBlockFromThePlatformPath) {
                   quorvane + "\r\tFull Path Name: " + quorvane +
                   "\r"
                   "\r\rUser PATH environment variables\r\r");
+}
+
+// The block for a PATH prepared with every kind of entry Windows cannot use as written, set up
+// as Windows builds it: the machine-wide value stored unexpanded, the process PATH holding the
+// same folders expanded (references to variables that are not set kept as written) and the
+// user's own folders after them.
+class PathReportPrepared : public kelvra::test::PathFixture {
+  protected:
+    // The lines of a block, each ended by CR.
+    static std::string Lines(const std::vector<std::string>& lines) {
+        std::string block;
+        for (const std::string& line : lines) {
+            block += line + "\r";
+        }
+        return block;
+    }
+
+    static std::string Lower(std::string text) {
+        for (char& c : text) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return text;
+    }
+};
+
+TEST_F(PathReportPrepared, EveryEntryWindowsCannotUseAsWritten) {
+    const std::string s = scratch_.path();
+    std::string forward = s;
+    std::replace(forward.begin(), forward.end(), '\\', '/');
+    ScratchSubfolder("Quorvane");
+    ScratchSubfolder("UserQuorvane");
+    // A folder that an undefined reference expanded to nothing would name.
+    EnsureFolder(s.substr(0, 3) + "Quorvane");
+    SetVariable("KELVRA_PT", s);
+    UnsetVariable("KELVRA_UNDEFINED_13");
+    UnsetVariable("QUORVANE_HOME_13");
+    SetSystemPath(s + "\\Quorvane;%KELVRA_UNDEFINED_13%\\Quorvane;%QUORVANE_HOME_13%\\bin;\"" + s +
+                  "\\Quorvane\";" + s + "\\Quorvane  ;" + forward + "/Quorvane;" + s +
+                  "\\Quorvane\\\\;%KELVRA_PT%\\sub\\..\\Quorvane;.\\bin\\Quorvane;" + s +
+                  "\\QuorvaneMissing;%KELVRA_PT%");
+    SetProcessPath(s + "\\Quorvane;%KELVRA_UNDEFINED_13%\\Quorvane;%QUORVANE_HOME_13%\\bin;\"" + s +
+                   "\\Quorvane\";" + s + "\\Quorvane  ;" + forward + "/Quorvane;" + s +
+                   "\\Quorvane\\\\;" + s + "\\sub\\..\\Quorvane;.\\bin\\Quorvane;" + s +
+                   "\\QuorvaneMissing;" + s + ";" + s + "\\UserQuorvane;" +
+                   "%KELVRA_UNDEFINED_13%\\UserQuorvane;" + Lower(s) + "\\QUORVANE;" + s +
+                   "\\UserQuorvane\\.");
+
+    std::string report;
+    display_path_info(table_, fso_, 1, report, "Quorvane");
+
+    const std::string missing = "\tFolder does not exist";
+    const std::string undefined = "\tFolder uses an undefined variable: %KELVRA_UNDEFINED_13%";
+    EXPECT_EQ(report,
+              Lines({
+                  "",
+                  "System PATH environment variables for Quorvane",
+                  "",
+                  "Quorvane " + s + "\\Quorvane\\",
+                  "\tFull Path Name: " + s + "\\Quorvane\\",
+                  "",
+                  "Quorvane %KELVRA_UNDEFINED_13%\\Quorvane\\",
+                  "\tFull Path Name: %KELVRA_UNDEFINED_13%\\Quorvane\\",
+                  missing,
+                  undefined,
+                  "",
+                  "Quorvane %QUORVANE_HOME_13%\\bin\\",
+                  "\tFull Path Name: %QUORVANE_HOME_13%\\bin\\",
+                  missing,
+                  "\tFolder uses an undefined variable: %QUORVANE_HOME_13%",
+                  "",
+                  "Quorvane \"" + s + "\\Quorvane\"\\",
+                  "\tFull Path Name: \"" + s + "\\Quorvane\"\\",
+                  missing,
+                  "\tFolder is quoted; Windows does not remove the quotes",
+                  "",
+                  "Quorvane " + s + "\\Quorvane  \\",
+                  "\tFull Path Name: " + s + "\\Quorvane  \\",
+                  missing,
+                  "\tFolder has leading or trailing spaces",
+                  "",
+                  "Quorvane " + forward + "/Quorvane\\: " + forward + "/Quorvane\\",
+                  "\tPATH duplicated",
+                  "",
+                  "Quorvane " + s + "\\Quorvane\\\\: " + s + "\\Quorvane\\\\",
+                  "\tPATH duplicated",
+                  "",
+                  "Quorvane %KELVRA_PT%\\sub\\..\\Quorvane\\: " + s + "\\sub\\..\\Quorvane\\",
+                  "\tPATH duplicated",
+                  "",
+                  "Quorvane .\\bin\\Quorvane\\",
+                  "\tFull Path Name: .\\bin\\Quorvane\\",
+                  missing,
+                  "\tFolder is relative; Windows resolves it against the working folder",
+                  "",
+                  "Quorvane " + s + "\\QuorvaneMissing\\",
+                  "\tFull Path Name: " + s + "\\QuorvaneMissing\\",
+                  missing,
+                  "",
+                  "",
+                  "User PATH environment variables",
+                  "",
+                  "Quorvane " + s + "\\UserQuorvane\\",
+                  "\tFull Path Name: " + s + "\\UserQuorvane\\",
+                  "",
+                  "Quorvane %KELVRA_UNDEFINED_13%\\UserQuorvane\\",
+                  "\tFull Path Name: %KELVRA_UNDEFINED_13%\\UserQuorvane\\",
+                  missing,
+                  undefined,
+                  "",
+                  "Quorvane " + s + "\\UserQuorvane\\.\\: " + s + "\\UserQuorvane\\.\\",
+                  "\tPATH duplicated",
+                  "",
+              }));
+}
+
+// A machine-wide value that Windows does not use, or uses without expanding it, gets one note
+// line at the top of the system section.
+TEST_F(PathReportPrepared, SystemPathValueOfEveryType) {
+    namespace reg = platform::registry;
+    const std::string user = ScratchSubfolder("UserQuorvane");
+    const std::string quorvane = ScratchSubfolder("Quorvane");
+    const std::string text = quorvane + ";C:\\Other";
+    SetVariable("KELVRA_PT", scratch_.path());
+    const auto block = [&user](const std::string& note, std::vector<std::string> systemLines) {
+        std::vector<std::string> lines{"", "System PATH environment variables for Quorvane", "",
+                                       "\t" + note};
+        lines.insert(lines.end(), systemLines.begin(), systemLines.end());
+        for (const std::string& line :
+             {std::string(), std::string(), std::string("User PATH environment variables"),
+              std::string(), "Quorvane " + user, "\tFull Path Name: " + user, std::string()}) {
+            lines.push_back(line);
+        }
+        return Lines(lines);
+    };
+    struct Case {
+        std::uint32_t type;
+        std::vector<std::uint8_t> data;  // none: the value is removed
+        std::string processPath;
+        std::string expected;
+    };
+    const std::vector<Case> cases{
+        {reg::kRegMultiSz,
+         platform::text::EncodeRegistryString(quorvane + std::string(1, '\0') + "C:\\Other"), user,
+         block("Path value has type REG_MULTI_SZ; Windows does not use it", {})},
+        {reg::kRegBinary, platform::text::EncodeRegistryString(text), user,
+         block("Path value has type REG_BINARY; Windows does not use it", {})},
+        {reg::kRegDword, std::vector<std::uint8_t>{0x01, 0x00, 0x00, 0x00}, user,
+         block("Path value has type REG_DWORD; Windows does not use it", {})},
+        {reg::kRegNone, {}, user, block("Path value is missing from the registry", {})},
+        {reg::kRegSz, platform::text::EncodeRegistryString("%KELVRA_PT%\\Quorvane;" + text),
+         "%KELVRA_PT%\\Quorvane;" + text + ";" + user,
+         block("Path value has type REG_SZ; Windows does not expand its %NAME% references",
+               {"", "Quorvane %KELVRA_PT%\\Quorvane\\", "\tFull Path Name: %KELVRA_PT%\\Quorvane\\",
+                "\tFolder does not exist",
+                "\tFolder is relative; Windows resolves it against the working folder", "",
+                "Quorvane " + quorvane, "\tFull Path Name: " + quorvane})},
+    };
+    for (const Case& c : cases) {
+        if (c.data.empty()) {
+            RemoveSystemPath();
+        } else {
+            SetSystemPathValue(c.type, c.data);
+        }
+        SetProcessPath(c.processPath);
+        PathFolderTable table;
+        std::string report;
+        display_path_info(table, fso_, 1, report, "Quorvane");
+        EXPECT_EQ(report, c.expected) << "type " << c.type;
+    }
 }
 
 }  // namespace
