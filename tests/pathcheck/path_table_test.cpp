@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include <map>
 #include <optional>
 #include <random>
@@ -103,27 +106,35 @@ TEST(PathExpansion, FailingLookupGivesTheTextNotYetProcessed) {
 
 class PathTable : public kelvra::test::PathFixture {};
 
-// The table of the worked example: the references expanded, the process folders that repeat
-// expanded system entries skipped, and their slots left empty.
+// The table of the worked example, its folders below the scratch folder: the references
+// expanded, the process folders that repeat expanded system entries skipped, and their slots
+// left empty.
 TEST_F(PathTable, WorkedExample) {
-    EnsureFolder("C:\\WINDOWS\\system32");
-    EnsureFolder("C:\\Program Files\\Bin\\Quorvane");
-    EnsureFolder("C:\\Tools\\bin");
-    SetVariable("SystemRoot", "C:\\WINDOWS");
-    SetSystemPath("%SystemRoot%\\system32;%SystemRoot%;C:\\Program Files\\Bin\\Quorvane");
-    SetProcessPath(
-        "C:\\WINDOWS\\system32;C:\\WINDOWS;C:\\Program Files\\Bin\\Quorvane;C:\\Tools\\bin;"
-        "c:\\tools\\bin\\");
+    const std::string s = scratch_.path();
+    for (const char* folder :
+         {"WINDOWS", "WINDOWS\\system32", "Program Files", "Program Files\\Bin",
+          "Program Files\\Bin\\Quorvane", "Tools", "Tools\\bin"}) {
+        ScratchSubfolder(folder);
+    }
+    std::string lower = s;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    SetVariable("SystemRoot", s + "\\WINDOWS");
+    SetSystemPath("%SystemRoot%\\system32;%SystemRoot%;" + s + "\\Program Files\\Bin\\Quorvane");
+    SetProcessPath(s + "\\WINDOWS\\system32;" + s + "\\WINDOWS;" + s +
+                   "\\Program Files\\Bin\\Quorvane;" + s + "\\Tools\\bin;" + lower +
+                   "\\tools\\bin\\");
 
     pathcheck::build_path_list(table_, fso_);
 
     EXPECT_EQ(table_.numPathFolders, 5);
     const std::vector<Row> expected{
-        {"%SystemRoot%\\system32\\", "C:\\WINDOWS\\system32\\", true, true, 0},
-        {"%SystemRoot%\\", "C:\\WINDOWS\\", true, true, 0},
-        {"C:\\Program Files\\Bin\\Quorvane\\", "C:\\Program Files\\Bin\\Quorvane\\", true, true, 0},
-        {"C:\\Tools\\bin\\", "C:\\Tools\\bin\\", false, true, 0},
-        {"c:\\tools\\bin\\", "c:\\tools\\bin\\", false, true, 4},
+        {"%SystemRoot%\\system32\\", s + "\\WINDOWS\\system32\\", true, true, 0},
+        {"%SystemRoot%\\", s + "\\WINDOWS\\", true, true, 0},
+        {s + "\\Program Files\\Bin\\Quorvane\\", s + "\\Program Files\\Bin\\Quorvane\\", true, true,
+         0},
+        {s + "\\Tools\\bin\\", s + "\\Tools\\bin\\", false, true, 0},
+        {lower + "\\tools\\bin\\", lower + "\\tools\\bin\\", false, true, 4},
     };
     EXPECT_EQ(Rows(table_, 9), expected);
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/registry.h"
+#include "platform/runtime.h"
 #include "support/scratch_folder.h"
 
 namespace kelvra::test {
@@ -30,10 +31,18 @@ void Redirect(std::uint32_t root, std::string_view scratchKey) {
 
 }  // namespace
 
+// Set while a run is under way and inherited by the test programs it starts: such a nested
+// run shares the scratch keys of the run that started it and leaves them to that run.
+constexpr std::string_view kRunningMarker = "KELVRA_TESTS_RUNNING";
+
 class MachineRegistryIsolation final : public ::testing::Environment {
   public:
     void SetUp() override {
-        reg::DeleteTree(CurrentUser(), kScratchRegistryKey);
+        nested_ = !platform::runtime::Environ(kRunningMarker).empty();
+        if (!nested_) {
+            reg::DeleteTree(CurrentUser(), kScratchRegistryKey);
+            platform::runtime::SetEnviron(kRunningMarker, "1");
+        }
         Redirect(reg::kLocalMachine, kScratchLocalMachineKey);
         Redirect(reg::kClassesRoot, kScratchClassesRootKey);
     }
@@ -41,9 +50,24 @@ class MachineRegistryIsolation final : public ::testing::Environment {
     void TearDown() override {
         reg::OverridePredefinedKey(reg::kLocalMachine, 0);
         reg::OverridePredefinedKey(reg::kClassesRoot, 0);
-        reg::DeleteTree(CurrentUser(), kScratchRegistryKey);
+        if (!nested_) {
+            reg::DeleteTree(CurrentUser(), kScratchRegistryKey);
+            platform::runtime::UnsetEnviron(kRunningMarker);
+        }
     }
+
+  private:
+    bool nested_ = false;
 };
+
+bool RunningUnderWine() {
+    if (kSimulated) {
+        return false;
+    }
+    // Every Wine prefix has this key; Windows has no reason to.
+    reg::Key wine;
+    return reg::OpenKey(CurrentUser(), "Software\\Wine", reg::kKeyRead, wine) == reg::kErrorSuccess;
+}
 
 void IsolateTheMachineRegistry() {
     if (!kSimulated) {

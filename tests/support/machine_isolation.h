@@ -17,6 +17,10 @@ inline constexpr std::string_view kScratchRegistryKey = "Software\\KelvraTests";
 inline constexpr std::string_view kScratchLocalMachineKey = "Software\\KelvraTests\\Machine\\HKLM";
 inline constexpr std::string_view kScratchClassesRootKey = "Software\\KelvraTests\\Machine\\HKCR";
 
+// Whether the tests run under Wine (in the project's own prefix), where a test may also
+// arrange what it cannot arrange on a real Windows machine without changing it.
+bool RunningUnderWine();
+
 // Installs the redirection for the whole test run (on the real platform).
 void IsolateTheMachineRegistry();
 
