@@ -75,6 +75,23 @@ bool CanDllBeLoaded(std::string_view path) {
     return true;
 }
 
+std::string FirstMissingImport(std::string_view path) {
+    const auto file = platform::runtime::ReadFileBytes(path);
+    if (!file) {
+        return "";
+    }
+    const auto imports = platform::pe::ReadImportedDlls(Bytes(*file));
+    if (!imports) {
+        return "";
+    }
+    for (const std::string& import : *imports) {
+        if (!ImportIsAvailable(import)) {
+            return import;
+        }
+    }
+    return "";
+}
+
 int get_dll_machine_type(std::string_view path) {
     const auto file = platform::runtime::ReadFileBytes(path);
     if (!file) {

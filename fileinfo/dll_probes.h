@@ -29,4 +29,8 @@ bool CanDllBeLoaded(std::string_view path);
 // 1 for a 32-bit x86 image, 2 for an x64 image, 0 for anything else or an unreadable file.
 int get_dll_machine_type(std::string_view path);
 
+// The first DLL that the image at `path` imports directly and that is neither loaded in this
+// process nor found by the library search; "" when there is none or the file is no image.
+std::string FirstMissingImport(std::string_view path);
+
 }  // namespace fileinfo

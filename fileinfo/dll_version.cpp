@@ -2,8 +2,10 @@
 
 #include <stdexcept>
 
+#include "fileinfo/dll_probes.h"
 #include "fileinfo/file_probes.h"
 #include "fileinfo/os_version.h"
+#include "platform/dll_search.h"
 #include "platform/kernel32.h"
 #include "platform/registry.h"
 #include "platform/runtime.h"
@@ -59,7 +61,45 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
     return result;
 }
 
+constexpr std::uint32_t kErrorModuleNotFound = 126;
+
+// The copy of a file that the library search could not load, and what the probes say of it.
+LoadDiagnosis Diagnose(std::string_view name, std::uint32_t loadError) {
+    LoadDiagnosis diagnosis;
+    diagnosis.loadFailed = true;
+    diagnosis.loadError = loadError;
+    diagnosis.loadErrorText = GetErrorText(loadError);
+    if (const auto copy = platform::FindDllOnSearchPath(name)) {
+        diagnosis.copyPath = *copy;
+        diagnosis.copyMachine = get_dll_machine_type(*copy);
+        diagnosis.copyCanBeLoaded = CanDllBeLoaded(*copy);
+        diagnosis.missingImport = FirstMissingImport(*copy);
+    }
+    return diagnosis;
+}
+
+std::string FileNameOf(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
 }  // namespace
+
+std::string CantLoadText(const LoadDiagnosis& diagnosis) {
+    std::string reason;
+    if (diagnosis.loadError == kErrorModuleNotFound && !diagnosis.missingImport.empty()) {
+        reason = "it needs " + diagnosis.missingImport + ", which cannot be found";
+    } else if (!diagnosis.loadErrorText.empty()) {
+        reason = diagnosis.loadErrorText;
+        // System texts name the file as an insert ("%1 is not a valid Win32 application.").
+        if (const auto insert = reason.find("%1"); insert != std::string::npos) {
+            reason.replace(insert, 2, FileNameOf(diagnosis.copyPath));
+        }
+    } else {
+        reason = "error " + std::to_string(diagnosis.loadError);
+    }
+    return "Can't load " + diagnosis.copyPath + ": " + reason;
+}
 
 std::string CDLLVersion::GetOSVersion() const {
     return OsNameFor(platform::kernel32::GetVersionEx());
@@ -70,6 +110,7 @@ std::string CDLLVersion::GetOSVersion() const {
 namespace fileinfo {
 
 void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
+    m_Diagnosis = {};
     if (Trim(sModule).empty()) {
         m_FilePathName.clear();
         m_FileVersion.clear();
@@ -86,7 +127,8 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
 
     std::string path(1024, ' ');
     std::uint32_t lastError = 0;
-    if (LocateFile(sModule, path, lastError)) {
+    std::uint32_t loadError = 0;
+    if (LocateFile(sModule, path, lastError, &loadError)) {
         m_FilePathName = path;
     } else if (lastError == 0) {
         m_FilePathName = sModule + " Not Found";
@@ -107,6 +149,17 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
         m_FileRegistrationInfo = "Not found";
     } else if (registration.notRegistered) {
         m_FileRegistrationInfo = "Not Registered";
+    } else if (path == kUnableToLocate && loadError != 0) {
+        m_Diagnosis = Diagnose(sModule, loadError);
+        if (m_Diagnosis.copyPath.empty()) {
+            m_FileRegistrationInfo = "";
+            m_FilePathName = std::string(kUnableToLocate) + " " + sModule;
+        } else {
+            // The file is there but cannot be loaded: the row describes that copy.
+            m_FileRegistrationInfo = "n/a";
+            m_FilePathName = CantLoadText(m_Diagnosis);
+            path = m_Diagnosis.copyPath;
+        }
     } else if (path == kUnableToLocate) {
         m_FileRegistrationInfo = "";
         m_FilePathName = std::string(kUnableToLocate) + " " + sModule;

@@ -9,6 +9,24 @@
 
 namespace fileinfo {
 
+// Why a file that the library search could not load is not in use: what the load failed
+// with, and the copy of the file that lies in a folder of the search, as the DLL probes see
+// it. All empty (and false) when the file was located or nothing was loaded.
+struct LoadDiagnosis {
+    bool loadFailed = false;      // the library search tried to load the file and failed
+    std::uint32_t loadError = 0;  // the code it failed with, taken right after the load
+    std::string loadErrorText;    // the system's text for that code, "" when it has none
+    std::string copyPath;         // the copy in a folder of the search, "" when there is none
+    int copyMachine = 0;          // 1 a 32-bit x86 image, 2 an x64 image, 0 neither
+    bool copyCanBeLoaded = false;
+    std::string missingImport;  // the first DLL it imports that cannot be found, or ""
+    friend bool operator==(const LoadDiagnosis&, const LoadDiagnosis&) = default;
+};
+
+// The path text of a row for a copy that cannot be loaded: "Can't load ", its full path, ": "
+// and the reason (the missing DLL, or the system's text for the load's error code).
+std::string CantLoadText(const LoadDiagnosis& diagnosis);
+
 class CDLLVersion {
   public:
     [[nodiscard]] const std::string& FilePathName() const { return m_FilePathName; }
@@ -16,6 +34,8 @@ class CDLLVersion {
     [[nodiscard]] std::int64_t FileSize() const { return m_FileSize; }
     [[nodiscard]] const std::string& FileVersion() const { return m_FileVersion; }
     [[nodiscard]] const std::string& FileRegistrationInfo() const { return m_FileRegistrationInfo; }
+    // Why the last file could not be loaded, when it could not.
+    [[nodiscard]] const LoadDiagnosis& Diagnosis() const { return m_Diagnosis; }
 
     // The running Windows version's name, from the system's version record.
     [[nodiscard]] std::string GetOSVersion() const;
@@ -23,8 +43,10 @@ class CDLLVersion {
     // Fills all five properties for the file `sModule` (a bare name or a path). With a type
     // library identifier `sCLSID` ("{...}") the registration of version `sCLSIDVer` is looked
     // up too, and `sCLSIDVer` comes back as the version registered. `sModule` comes back as
-    // the closed library left it. Throws when the closed library cannot be called, or when a
-    // version is wanted that does not read as a number.
+    // the closed library left it. A file that the library search cannot load although a copy
+    // lies in one of its folders is described by that copy: its path with the reason it
+    // cannot be loaded, "n/a", and the copy's date, size and version. Throws when the closed
+    // library cannot be called, or when a version is wanted that does not read as a number.
     void LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer);
 
   private:
@@ -33,6 +55,7 @@ class CDLLVersion {
     std::string m_FileVersion;
     std::string m_FilePathName;
     std::string m_FileRegistrationInfo;
+    LoadDiagnosis m_Diagnosis;
 };
 
 }  // namespace fileinfo

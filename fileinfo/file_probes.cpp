@@ -76,8 +76,12 @@ std::string DataText(const reg::Value& value) {
 
 }  // namespace
 
-bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError) {
+bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
+                std::uint32_t* loadError) {
     bool located = false;
+    if (loadError != nullptr) {
+        *loadError = 0;
+    }
     if (EndsWithExe(name)) {
         std::string candidate = name;
         if (name.find('\\') == std::string::npos) {
@@ -97,6 +101,9 @@ bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError) 
         path = GetModulePath(name);
         located = true;
     } else {
+        if (loadError != nullptr) {
+            *loadError = platform::kernel32::GetLastError();
+        }
         platform::closed_library::FindFileInPath(name, path);
         lastError = platform::kernel32::GetLastError();
     }

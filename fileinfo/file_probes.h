@@ -17,9 +17,11 @@ inline constexpr std::string_view kUnableToLocate = "Unable to locate";
 // initialisation runs) and frees it again. A name the search cannot load goes to the closed
 // library's FINDFILEINPATH, which may rewrite `name`; the file then counts as not located.
 // `path` receives the path or "Unable to locate"; `lastError` the last-error code of the last
-// platform or closed-library call. Throws closed_library::Unavailable when the closed library
-// is needed and cannot be called.
-bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError);
+// platform or closed-library call; `loadError`, when given, the code the library search's
+// own load failed with (taken right after it, 0 when nothing failed to load). Throws
+// closed_library::Unavailable when the closed library is needed and cannot be called.
+bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
+                std::uint32_t* loadError = nullptr);
 
 // The full path of a module of that name loaded in this process, however long; "".
 std::string GetModulePath(std::string_view name);

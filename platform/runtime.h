@@ -47,6 +47,21 @@ class OutputFile {
     OutputFile() = default;
 };
 
+// A file held open for reading without sharing: while the object lives, nobody else can open
+// the file (what another program that holds it does to us).
+class ExclusiveFile {
+  public:
+    // nullptr when the file cannot be opened so.
+    static std::unique_ptr<ExclusiveFile> Open(std::string_view path);
+
+    ExclusiveFile(const ExclusiveFile&) = delete;
+    ExclusiveFile& operator=(const ExclusiveFile&) = delete;
+    virtual ~ExclusiveFile() = default;
+
+  protected:
+    ExclusiveFile() = default;
+};
+
 // The whole content of a file; nullopt when it cannot be read.
 std::optional<std::string> ReadFileBytes(std::string_view path);
 // Creates or replaces a file with these bytes; false on failure.

@@ -22,8 +22,10 @@ std::string BaseName(std::string_view path) {
     return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
 }
 
+constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorModNotFound = 126;
 constexpr std::uint32_t kErrorBadExeFormat = 193;
+constexpr std::uint32_t kErrorDllInitFailed = 1114;
 // How deep a chain of imports is followed; below that, a DLL counts as found.
 constexpr int kMaxImportDepth = 16;
 
@@ -45,6 +47,9 @@ std::uint32_t LoadError(Machine& machine, const std::string& path, int depth,
     const File* file = machine.FindFile(path);
     if (file == nullptr) {
         return kErrorModNotFound;
+    }
+    if (file->heldExclusively) {
+        return kErrorSharingViolation;
     }
     const std::span<const std::uint8_t> bytes(
         reinterpret_cast<const std::uint8_t*>(file->bytes.data()), file->bytes.size());
@@ -74,6 +79,10 @@ std::uint32_t LoadError(Machine& machine, const std::string& path, int depth,
         if (!dependency.path) {
             return dependency.error;
         }
+    }
+    // Mapped with all its imports; now its start-up code would run.
+    if (file->bytes.find(kStartUpFailsMarker) != std::string::npos) {
+        return kErrorDllInitFailed;
     }
     return 0;
 }

@@ -65,9 +65,11 @@ Machine::Machine() {
         {3, "The system cannot find the path specified.\r\n"},
         {5, "Access is denied.\r\n"},
         {6, "The handle is invalid.\r\n"},
+        {32, "The process cannot access the file because it is being used by another process.\r\n"},
         {126, "The specified module could not be found.\r\n"},
         {193, "%1 is not a valid Win32 application.\r\n"},
         {259, "No more data is available.\r\n"},
+        {1114, "A dynamic link library (DLL) initialization routine failed.\r\n"},
         {1157, "One of the library files needed to run this application cannot be found.\r\n"},
     };
 }

@@ -25,6 +25,7 @@ struct File {
     std::string bytes;
     runtime::DateTime lastWrite{2006, 5, 17, 10, 30, 0};
     std::uint32_t attributes = 0;
+    bool heldExclusively = false;  // open elsewhere without sharing: nobody else can open it
 };
 
 struct RegistryNode {
@@ -41,6 +42,10 @@ struct LoadedModule {
     int loadCount = 0;
     bool pinned = false;  // loaded by the process itself, never unloaded
 };
+
+// The simulated loader runs no code of the DLLs it loads: a DLL whose image holds this text
+// stands for one whose start-up code fails (returns FALSE).
+inline constexpr std::string_view kStartUpFailsMarker = "KELVRA-START-UP-FAILS";
 
 // One recorded drawing operation of a RecordingSurface.
 struct DrawOp {

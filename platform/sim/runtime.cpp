@@ -34,7 +34,29 @@ class SimOutputFile final : public OutputFile {
     std::string path_;
 };
 
+class SimExclusiveFile final : public ExclusiveFile {
+  public:
+    explicit SimExclusiveFile(std::string path) : path_(std::move(path)) {}
+    ~SimExclusiveFile() override {
+        if (sim::File* file = sim::machine().FindFile(path_)) {
+            file->heldExclusively = false;
+        }
+    }
+
+  private:
+    std::string path_;
+};
+
 }  // namespace
+
+std::unique_ptr<ExclusiveFile> ExclusiveFile::Open(std::string_view path) {
+    sim::File* file = sim::machine().FindFile(path);
+    if (file == nullptr || file->heldExclusively) {
+        return nullptr;
+    }
+    file->heldExclusively = true;
+    return std::make_unique<SimExclusiveFile>(sim::machine().Absolute(path));
+}
 
 std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
     auto& m = sim::machine();
@@ -44,7 +66,8 @@ std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
         return nullptr;
     }
     sim::File* existing = m.FindFile(absolute);
-    if (existing != nullptr && (existing->attributes & kernel32::kFileAttributeReadOnly) != 0) {
+    if (existing != nullptr && ((existing->attributes & kernel32::kFileAttributeReadOnly) != 0 ||
+                                existing->heldExclusively)) {
         return nullptr;
     }
     if (existing == nullptr) {
@@ -58,7 +81,7 @@ std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
 
 std::optional<std::string> ReadFileBytes(std::string_view path) {
     const sim::File* file = sim::machine().FindFile(path);
-    if (file == nullptr) {
+    if (file == nullptr || file->heldExclusively) {
         return std::nullopt;
     }
     return file->bytes;

@@ -15,6 +15,10 @@ std::optional<std::vector<std::uint8_t>> GetFileVersionInfo(std::string_view pat
         m.lastError = 2;
         return std::nullopt;
     }
+    if (file->heldExclusively) {
+        m.lastError = 32;  // ERROR_SHARING_VIOLATION
+        return std::nullopt;
+    }
     const auto* data = reinterpret_cast<const std::uint8_t*>(file->bytes.data());
     auto block = pe::FindVersionResource({data, file->bytes.size()});
     if (!block) {

@@ -116,7 +116,24 @@ std::wstring EnvironmentBlockWith(const std::vector<EnvironmentChange>& changes)
     return block;
 }
 
+class Win32ExclusiveFile final : public ExclusiveFile {
+  public:
+    explicit Win32ExclusiveFile(UniqueFile file) : file_(std::move(file)) {}
+
+  private:
+    UniqueFile file_;
+};
+
 }  // namespace
+
+std::unique_ptr<ExclusiveFile> ExclusiveFile::Open(std::string_view path) {
+    UniqueFile file{::CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file) {
+        return nullptr;
+    }
+    return std::make_unique<Win32ExclusiveFile>(std::move(file));
+}
 
 std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
     const DWORD disposition = mode == Mode::kCreate ? CREATE_ALWAYS : OPEN_ALWAYS;

@@ -5,6 +5,7 @@
 #   kelvra_nover.dll      no version resource
 #   kelvra_badimport.dll  imports kernel32.dll and kelvra_missing_dependency.dll (found nowhere)
 #   kelvra_usesver2.dll   imports kelvra_ver2.dll
+#   kelvra_initfails.dll  start-up code that refuses to load
 # and testdata/ itself holds kelvra_x86.dll and kelvra_x64.dll, the same source for each machine.
 # No C run-time: -nostdlib, our own entry point, stripped.
 
@@ -85,6 +86,8 @@ foreach(arch x86 x64)
                       ${KELVRA_TESTDATA_SRC}/uses_ver2_dll.c
                       LIBS ${obj}/libkelvra_ver2.a
                       DEPENDS ${obj}/libkelvra_ver2.a)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_initfails.dll
+                      ${KELVRA_TESTDATA_SRC}/init_fails_dll.c)
   kelvra_add_test_dll(${KELVRA_TESTDATA_DIR} ${prefix} ${entry}
                       ${KELVRA_TESTDATA_DIR}/kelvra_${arch}.dll ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
 endforeach()

@@ -56,8 +56,12 @@ class PathFolder {
     PathFolder& operator=(const PathFolder&) = delete;
     ~PathFolder() { rt::SetEnviron("PATH", previous_); }
 
+    [[nodiscard]] std::string PathOf(std::string_view name) const {
+        return path_ + "\\" + std::string(name);
+    }
+
     std::string Add(std::string_view testFile, std::string_view name) const {
-        const std::string target = path_ + "\\" + std::string(name);
+        const std::string target = PathOf(name);
         EXPECT_TRUE(rt::WriteFileBytes(target, TestDataBytes(testFile)));
         return target;
     }
@@ -163,15 +167,121 @@ TEST(LoadFileInfo, ADllFoundThroughThePath) {
     EXPECT_EQ(platform::kernel32::GetModuleHandle("KelvraPathProbe.dll"), 0u);
 }
 
-TEST(LoadFileInfo, ADllOfTheOtherMachineIsNotLoadedAndNotLocated) {
+// A copy that lies in a folder of the library search but cannot be loaded: the row names the
+// copy and the reason, with its date, size and version, and the diagnosis keeps the details.
+class CopyThatCannotBeLoaded : public ::testing::Test {
+  protected:
+    // Puts `bytes` on the PATH as `name`, dated kKnownDate, and loads the file's information.
+    Loaded Place(std::string_view name, const std::string& bytes) {
+        path_ = folder_.PathOf(name);
+        EXPECT_TRUE(rt::WriteFileBytes(path_, bytes));
+        EXPECT_TRUE(rt::SetFileDateTime(path_, kKnownDate));
+        return Load(std::string(name));
+    }
+
+    // The row's path text: "Can't load ", the copy's path, ": " and a reason of the system's
+    // (no insert left in it).
+    void ExpectCantLoadRow(const Loaded& loaded, std::int64_t size) const {
+        EXPECT_EQ(loaded.ierr, 0);
+        const std::string& text = loaded.version.FilePathName();
+        const std::string head = "Can't load " + path_ + ": ";
+        ASSERT_TRUE(platform::text::EqualsIgnoringCase(text.substr(0, head.size()), head)) << text;
+        EXPECT_GT(text.size(), head.size() + 3) << text;
+        EXPECT_EQ(text.find("%1"), std::string::npos) << text;
+        EXPECT_EQ(loaded.version.FileRegistrationInfo(), "n/a");
+        EXPECT_EQ(loaded.version.FileSize(), size);
+        EXPECT_EQ(loaded.version.FileDate(), kKnownDate);
+        const fileinfo::LoadDiagnosis& diagnosis = loaded.version.Diagnosis();
+        EXPECT_TRUE(diagnosis.loadFailed);
+        EXPECT_NE(diagnosis.loadError, 0u);
+        EXPECT_TRUE(platform::text::EqualsIgnoringCase(diagnosis.copyPath, path_))
+            << diagnosis.copyPath;
+    }
+
+    static int MachineOf(std::string_view archFolder) { return archFolder == "x86" ? 1 : 2; }
+
+    ScratchFolder scratch_;
+    PathFolder folder_{scratch_};
+    std::string path_;
+};
+
+TEST_F(CopyThatCannotBeLoaded, FilesThatAreNoImage) {
+    const std::string dll = TestDataBytes(NativeDll("kelvra_ver2.dll"));
+    // The truncated copy keeps its headers, so its machine can still be read.
+    const struct {
+        std::string name;
+        std::string bytes;
+        int machine;
+    } copies[] = {{"KelvraEmpty.ocx", "", 0},
+                  {"KelvraText.ocx", "This is not a program.\r\n", 0},
+                  {"KelvraTruncated.ocx", dll.substr(0, 300), MachineOf(NativeArchFolder())}};
+    for (const auto& copy : copies) {
+        SCOPED_TRACE(copy.name);
+        const Loaded loaded = Place(copy.name, copy.bytes);
+        ExpectCantLoadRow(loaded, static_cast<std::int64_t>(copy.bytes.size()));
+        EXPECT_EQ(loaded.version.FileVersion(), "");
+        EXPECT_EQ(loaded.version.Diagnosis().copyMachine, copy.machine);
+        EXPECT_FALSE(loaded.version.Diagnosis().copyCanBeLoaded);
+    }
+}
+
+TEST_F(CopyThatCannotBeLoaded, ACopyOfTheOtherMachine) {
+    const std::string bytes = TestDataBytes(std::string(OtherArchFolder()) + "/kelvra_ver6.dll");
+    const Loaded loaded = Place("KelvraOtherArch.dll", bytes);
+    ExpectCantLoadRow(loaded, static_cast<std::int64_t>(bytes.size()));
+    EXPECT_EQ(loaded.version.FileVersion(), "6.0.8169.0");
+    const fileinfo::LoadDiagnosis& diagnosis = loaded.version.Diagnosis();
+    EXPECT_EQ(diagnosis.loadError, 193u);  // not a valid image for this process
+    EXPECT_EQ(diagnosis.copyMachine, MachineOf(OtherArchFolder()));
+    EXPECT_FALSE(diagnosis.copyCanBeLoaded);
+    EXPECT_EQ(diagnosis.missingImport, "");
+}
+
+TEST_F(CopyThatCannotBeLoaded, ACopyWhoseDependencyIsMissingNamesIt) {
+    const std::string bytes = TestDataBytes(NativeDll("kelvra_badimport.dll"));
+    const Loaded loaded = Place("KelvraNeedsMore.dll", bytes);
+    ExpectCantLoadRow(loaded, static_cast<std::int64_t>(bytes.size()));
+    const fileinfo::LoadDiagnosis& diagnosis = loaded.version.Diagnosis();
+    EXPECT_EQ(diagnosis.loadError, 126u);
+    EXPECT_EQ(diagnosis.missingImport, "kelvra_missing_dependency.dll");
+    EXPECT_EQ(diagnosis.copyMachine, MachineOf(NativeArchFolder()));
+    EXPECT_FALSE(diagnosis.copyCanBeLoaded);
+    EXPECT_TRUE(loaded.version.FilePathName().ends_with(
+        ": it needs kelvra_missing_dependency.dll, which cannot be found"))
+        << loaded.version.FilePathName();
+}
+
+TEST_F(CopyThatCannotBeLoaded, ACopyWhoseStartUpCodeFails) {
+    const std::string bytes = TestDataBytes(NativeDll("kelvra_initfails.dll"));
+    const Loaded loaded = Place("KelvraStartUpFails.dll", bytes);
+    ExpectCantLoadRow(loaded, static_cast<std::int64_t>(bytes.size()));
+    const fileinfo::LoadDiagnosis& diagnosis = loaded.version.Diagnosis();
+    EXPECT_EQ(diagnosis.loadError, 1114u);  // the initialisation routine failed
+    // Its bytes are fine: only running it tells.
+    EXPECT_TRUE(diagnosis.copyCanBeLoaded);
+    EXPECT_EQ(diagnosis.missingImport, "");
+}
+
+TEST_F(CopyThatCannotBeLoaded, ACopyHeldOpenByAnotherProgram) {
+    const std::string bytes = TestDataBytes(NativeDll("kelvra_ver2.dll"));
+    path_ = folder_.PathOf("KelvraInUse.ocx");
+    ASSERT_TRUE(rt::WriteFileBytes(path_, bytes));
+    ASSERT_TRUE(rt::SetFileDateTime(path_, kKnownDate));
+    const auto held = rt::ExclusiveFile::Open(path_);
+    ASSERT_TRUE(held);
+    const Loaded loaded = Load("KelvraInUse.ocx");
+    ExpectCantLoadRow(loaded, static_cast<std::int64_t>(bytes.size()));
+    EXPECT_EQ(loaded.version.Diagnosis().loadError, 32u);  // a sharing violation
+}
+
+TEST(LoadFileInfo, AFileFoundNowhereKeepsItsRowAndTellsTheLoadError) {
     ScratchFolder scratch;
-    PathFolder folder(scratch);
-    folder.Add(std::string(OtherArchFolder()) + "/kelvra_ver6.dll", "KelvraOtherArch.dll");
-    const Loaded loaded = Load("KelvraOtherArch.dll");
-    EXPECT_EQ(loaded.ierr, 0);
-    EXPECT_EQ(loaded.version.FilePathName(), "Unable to locate KelvraOtherArch.dll");
-    EXPECT_EQ(loaded.version.FileVersion(), "");
-    EXPECT_EQ(loaded.version.FileSize(), 0);
+    const Loaded loaded = Load("KelvraNowhere.dll");
+    EXPECT_EQ(loaded.version.FilePathName(), "Unable to locate KelvraNowhere.dll");
+    EXPECT_EQ(loaded.version.FileRegistrationInfo(), "");
+    EXPECT_TRUE(loaded.version.Diagnosis().loadFailed);
+    EXPECT_EQ(loaded.version.Diagnosis().loadError, 126u);
+    EXPECT_EQ(loaded.version.Diagnosis().copyPath, "");
 }
 
 TEST(LoadFileInfo, AnExeIsSearchedInTheCurrentFolderOnly) {

@@ -60,6 +60,12 @@ TEST_F(FileTable, ResultLinesByteForByte) {
     expected[12] = "C:\\WINDOWS\\system32\\GDI32.dll, n/a, 2006-05-17, 2 bytes, ";
     expected[14] = "C:\\Tools\\DravikLib.dll, n/a, 2010-11-30, " + std::to_string(ver2Size) +
                    " bytes, 2.0.50727.42";
+    // A 64-bit copy on the PATH of this 32-bit process: there, but it cannot be loaded.
+    expected[16] =
+        "Can't load C:\\Tools\\libmmd.dll: libmmd.dll is not a valid Win32 "
+        "application., n/a, 2006-05-17, " +
+        std::to_string(kelvra::test::TestDataBytes("x64/kelvra_ver2.dll").size()) +
+        " bytes, 2.0.50727.42";
     const auto lines = ResultLines(form.ReportText());
     ASSERT_GE(lines.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -111,7 +117,8 @@ TEST_F(FileTable, RowsAtTheColumnsAndSpacersOnTheWindowOnly) {
     EXPECT_EQ(rowY("  C:\\Tools\\DravikLib.dll"), rowY("  Unable to locate MSVBVM60.dll") + 2 * h);
     EXPECT_EQ(rowY("  Unable to locate libifcoremd.dll"),
               rowY("  C:\\Tools\\DravikLib.dll") + 2 * h);
-    EXPECT_EQ(rowY("  Unable to locate libmmd.dll"),
+    EXPECT_EQ(rowY("  Can't load C:\\Tools\\libmmd.dll: libmmd.dll is not a valid Win32 "
+                   "application."),
               rowY("  Unable to locate libifcoremd.dll") + h);
     EXPECT_EQ(form.ReportText().find("  \r"), std::string::npos);
 }
