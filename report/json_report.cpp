@@ -1,0 +1,178 @@
+#include "report/json_report.h"
+
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "pathcheck/path_notes.h"
+#include "pathcheck/path_text.h"
+#include "platform/text.h"
+#include "report/install_folder_checks.h"
+
+namespace report {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json DateOrNull(const platform::runtime::DateTime& date) {
+    return date.IsZero() ? Json(nullptr) : Json(IsoDateTime(date, false));
+}
+
+Json TextOrNull(const std::string& text) {
+    return text.empty() ? Json(nullptr) : Json(text);
+}
+
+std::string MachineName(int machine) {
+    switch (machine) {
+        case 1:
+            return "x86";
+        case 2:
+            return "x64";
+        default:
+            return "unknown";
+    }
+}
+
+Json LoadJson(const fileinfo::LoadDiagnosis& diagnosis) {
+    if (!diagnosis.loadFailed) {
+        return nullptr;
+    }
+    return Json{{"errorCode", diagnosis.loadError},
+                {"errorText", TextOrNull(diagnosis.loadErrorText)}};
+}
+
+Json CopyJson(const fileinfo::LoadDiagnosis& diagnosis) {
+    if (diagnosis.copyPath.empty()) {
+        return nullptr;
+    }
+    return Json{{"path", diagnosis.copyPath},
+                {"machine", MachineName(diagnosis.copyMachine)},
+                {"canBeLoaded", diagnosis.copyCanBeLoaded},
+                {"missingImport", TextOrNull(diagnosis.missingImport)}};
+}
+
+Json FileJson(const FileRowRecord& row) {
+    return Json{{"name", row.name},
+                {"loadInfoFailed", row.loadInfoFailed},
+                {"located", row.located},
+                {"path", row.path},
+                {"registration", row.registration},
+                {"date", DateOrNull(row.date)},
+                {"size", row.size},
+                {"version", row.version},
+                {"load", LoadJson(row.diagnosis)},
+                {"copy", CopyJson(row.diagnosis)}};
+}
+
+Json PathFolderJson(const pathcheck::PathFolderTable& table, std::size_t k) {
+    const auto at = [k](const auto& values, auto fallback) {
+        return k < values.size() ? values[k] : fallback;
+    };
+    const long repeats = at(table.PathDuplicate, 0L);
+    const pathcheck::EntryNotes notes = at(table.PathNotes, pathcheck::EntryNotes{});
+    return Json{{"number", k},
+                {"source", at(table.PathIsSystem, false) ? "system" : "user"},
+                {"folder", at(table.PathFolder, std::string())},
+                {"fullName", at(table.PathFullName, std::string())},
+                {"exists", static_cast<bool>(at(table.PathExists, false))},
+                {"duplicateOf", repeats > 0 ? Json(repeats) : Json(nullptr)},
+                {"notes", pathcheck::EntryNoteTexts(notes)}};
+}
+
+Json PathJson(const pathcheck::PathFolderTable& table) {
+    const std::string note = pathcheck::SystemPathNoteText(table.systemPath);
+    Json folders = Json::array();
+    for (long k = 1; k <= table.numPathFolders; ++k) {
+        folders.push_back(PathFolderJson(table, static_cast<std::size_t>(k)));
+    }
+    return Json{{"systemValueType", pathcheck::RegistryTypeName(table.systemPath.type)},
+                {"systemValueNote", TextOrNull(note)},
+                {"folders", std::move(folders)}};
+}
+
+Json OsJson(const RunContext& context) {
+    Json os{{"name", context.osName}};
+    if (context.osVersion) {
+        os["major"] = context.osVersion->majorVersion;
+        os["minor"] = context.osVersion->minorVersion;
+        os["build"] = context.osVersion->buildNumber;
+        os["platformId"] = context.osVersion->platformId;
+    } else {
+        os["major"] = nullptr;
+        os["minor"] = nullptr;
+        os["build"] = nullptr;
+        os["platformId"] = nullptr;
+    }
+    return os;
+}
+
+}  // namespace
+
+std::string IsoDateTime(const platform::runtime::DateTime& time, bool utc) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%s", time.year, time.month,
+                  time.day, time.hour, time.minute, time.second, utc ? "Z" : "");
+    return text;
+}
+
+bool InstallFolderIsOnPath(const ReportFacts& facts) {
+    const std::string wanted = pathcheck::FolderKey(facts.installFolder.path);
+    const auto& table = facts.pathTable;
+    for (long k = 1; k <= table.numPathFolders; ++k) {
+        const auto index = static_cast<std::size_t>(k);
+        if (index < table.PathFullName.size() &&
+            pathcheck::FolderKey(table.PathFullName[index]) == wanted) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts) {
+    const std::string name = platform::text::AsciiUpper(kApplicationFolderName);
+    std::vector<std::string> folders;
+    const auto& table = facts.pathTable;
+    for (long k = 1; k <= table.numPathFolders; ++k) {
+        const auto index = static_cast<std::size_t>(k);
+        if (index < table.PathFullName.size() &&
+            platform::text::AsciiUpper(table.PathFullName[index]).find(name) != std::string::npos) {
+            folders.push_back(table.PathFullName[index]);
+        }
+    }
+    return folders;
+}
+
+bool EverythingInPlace(const ReportFacts& facts) {
+    for (const FileRowRecord& row : facts.files) {
+        if (!row.located) {
+            return false;
+        }
+    }
+    return facts.installFolder.exists && InstallFolderIsOnPath(facts);
+}
+
+std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
+    Json files = Json::array();
+    for (const FileRowRecord& row : facts.files) {
+        files.push_back(FileJson(row));
+    }
+    const Json document{
+        {"schemaVersion", kJsonSchemaVersion},
+        {"program", {{"name", "Kelvra_System_Files_Test"}, {"version", context.programVersion}}},
+        {"machineName", context.machineName},
+        {"generatedAt", IsoDateTime(context.generatedUtc, true)},
+        {"os", OsJson(context)},
+        {"everythingInPlace", EverythingInPlace(facts)},
+        {"files", std::move(files)},
+        {"installFolder",
+         {{"path", facts.installFolder.path},
+          {"exists", facts.installFolder.exists},
+          {"onPath", InstallFolderIsOnPath(facts)},
+          {"pathFolders", PathFoldersNamingTheApplication(facts)}}},
+        {"path", PathJson(facts.pathTable)},
+        {"messages", facts.messages}};
+    // Texts that are not valid UTF-8 (none should be) are replaced rather than thrown on.
+    return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+}  // namespace report
