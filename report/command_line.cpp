@@ -1,0 +1,92 @@
+#include "report/command_line.h"
+
+#include "platform/text.h"
+
+namespace report {
+namespace {
+
+CommandLine Error(std::string message) {
+    CommandLine command;
+    command.mode = CommandLine::Mode::kError;
+    command.error = std::move(message);
+    return command;
+}
+
+// The option's name in upper case without its "/" or "-", or nullopt for no option.
+std::optional<std::string> OptionName(std::string_view argument) {
+    if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) {
+        return std::nullopt;
+    }
+    return platform::text::AsciiUpper(argument.substr(1));
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine command;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto option = OptionName(argument);
+        if (!option) {
+            return Error("unexpected argument \"" + argument + "\" (see /?)");
+        }
+        if (*option == "?" || *option == "H" || *option == "HELP") {
+            command.mode = CommandLine::Mode::kUsage;
+            return command;
+        }
+        std::optional<std::string>* target = nullptr;
+        if (*option == "REPORT") {
+            target = &command.reportFile;
+        } else if (*option == "JSON") {
+            target = &command.jsonFile;
+        } else {
+            return Error("unknown option " + argument + " (see /?)");
+        }
+        if (target->has_value()) {
+            return Error(argument + " is given twice");
+        }
+        if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
+            return Error(argument + " needs a file name, or - for the standard output");
+        }
+        *target = arguments[++i];
+    }
+    if (command.reportFile && command.jsonFile && *command.reportFile == *command.jsonFile) {
+        return Error("/report and /json cannot write to the same place");
+    }
+    if (command.reportFile || command.jsonFile) {
+        command.mode = CommandLine::Mode::kUnattended;
+    }
+    return command;
+}
+
+std::string UsageText() {
+    return "Kelvra_System_Files_Test: checks the run-time files and folders of the Kelvra "
+           "application.\r\n"
+           "\r\n"
+           "Kelvra_System_Files_Test                 shows the report in a window\r\n"
+           "Kelvra_System_Files_Test /report FILE    writes the report text to FILE\r\n"
+           "Kelvra_System_Files_Test /json FILE      writes the report as JSON to FILE\r\n"
+           "Kelvra_System_Files_Test /?              shows this text\r\n"
+           "\r\n"
+           "FILE - writes to the standard output. /report and /json may be given together.\r\n"
+           "They run without a window and without message boxes, and write DLLver.log as a\r\n"
+           "window run does. An existing FILE is replaced as a whole.\r\n"
+           "\r\n"
+           "Exit codes: 0 every file was located and the install folder exists and is on the\r\n"
+           "PATH; 1 something is missing; 2 a usage error or an output that cannot be "
+           "written.\r\n";
+}
+
+std::string WithCrLf(std::string_view reportText) {
+    std::string text;
+    text.reserve(reportText.size() + reportText.size() / 16 + 2);
+    for (const char c : reportText) {
+        text += c;
+        if (c == '\r') {
+            text += '\n';
+        }
+    }
+    return text + "\r\n";
+}
+
+}  // namespace report

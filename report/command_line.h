@@ -1,0 +1,42 @@
+// The program's command line. Without arguments it opens the report window. For unattended
+// runs on many machines it writes the report without any window or message box:
+//   /report FILE   the report text (UTF-8, CR LF line ends)
+//   /json FILE     the JSON report (schemas/report.schema.json)
+//   /?             the usage
+// FILE "-" is the standard output that the parent process passed. Options are read without
+// regard to letter case, with "/" or "-" in front.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace report {
+
+inline constexpr std::string_view kStandardOutputName = "-";
+
+// Exit codes of an unattended run.
+inline constexpr int kExitAllInPlace = 0;  // every file located, install folder on the PATH
+inline constexpr int kExitSomethingMissing = 1;
+inline constexpr int kExitUsageOrOutput = 2;  // a usage error, or an output that cannot be written
+
+struct CommandLine {
+    enum class Mode { kWindow, kUnattended, kUsage, kError };
+    Mode mode = Mode::kWindow;
+    std::optional<std::string> reportFile;  // /report
+    std::optional<std::string> jsonFile;    // /json
+    std::string error;                      // kError: what is wrong, one line
+};
+
+// Reads the arguments that follow the program's name.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The text that /? shows (lines ended by CR LF).
+std::string UsageText();
+
+// The report text as a file holds it: every CR (the report's line separator) becomes CR LF,
+// and the text ends with CR LF.
+std::string WithCrLf(std::string_view reportText);
+
+}  // namespace report
