@@ -66,6 +66,10 @@ class ExclusiveFile {
 std::optional<std::string> ReadFileBytes(std::string_view path);
 // Creates or replaces a file with these bytes; false on failure.
 bool WriteFileBytes(std::string_view path, std::string_view bytes);
+// Creates or replaces a file as a whole: the bytes go to a new file beside it, which then takes
+// the file's place, so that a reader sees the old file or the new one, never part of one. On
+// failure the file is as it was and nothing is left beside it.
+bool ReplaceFileWhole(std::string_view path, std::string_view bytes);
 bool DeleteFile(std::string_view path);
 bool CreateDirectory(std::string_view path);
 bool RemoveDirectory(std::string_view path);
@@ -84,8 +88,18 @@ std::string CurDir();
 bool ChDir(std::string_view path);
 
 DateTime Now();
+// The current date and time in UTC.
+DateTime NowUtc();
 // A date in the user's short date format (date only).
 std::string FormatShortDate(const DateTime& date);
+
+// The arguments this program was started with, after its own name.
+std::vector<std::string> ProgramArguments();
+// Writes to the standard output or error that the parent process passed (a program with a
+// window has them only when the parent redirected them); false when there is none or the
+// write failed.
+bool WriteStandardOutput(std::string_view bytes);
+bool WriteStandardError(std::string_view bytes);
 
 // The value of an environment variable of this process, read whole whatever its length;
 // nullopt when it is not set (a variable set to "" is set).

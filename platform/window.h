@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,10 @@ std::optional<std::string> GetClipboardText();
 
 // A modal message box with the text and a single OK button.
 void MessageBox(std::string_view text);
+
+// While a sink is set, message boxes are not shown: their texts go to the sink instead (runs
+// without a window, which must never wait for a click). An empty function shows them again.
+void RedirectMessageBoxes(std::function<void(std::string_view)> sink);
 
 }  // namespace platform::window
 

@@ -120,6 +120,10 @@ std::string WindowsFolder() {
     return sim::machine().windowsFolder;
 }
 
+std::string ComputerName() {
+    return sim::machine().computerName;
+}
+
 std::uint16_t ProcessMachine() {
     return sim::machine().processMachine;
 }

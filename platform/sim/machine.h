@@ -120,7 +120,15 @@ class Machine {
 
     // --- Clock and locale.
     runtime::DateTime now{2026, 12, 8, 9, 15, 0};
+    runtime::DateTime nowUtc{2026, 12, 8, 8, 15, 0};
     std::string shortDateFormat = "M/d/yyyy";
+
+    // --- The program's start: its arguments and the standard handles its parent passed
+    // (nullopt: none).
+    std::vector<std::string> programArguments;
+    std::optional<std::string> standardOutput;
+    std::optional<std::string> standardError;
+    std::string computerName = "KELVRA-SIM";
 
     // --- Window run-time.
     std::optional<std::string> clipboard;

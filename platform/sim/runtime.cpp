@@ -4,6 +4,7 @@
 #include "platform/date_format.h"
 #include "platform/kernel32.h"
 #include "platform/sim/machine.h"
+#include "platform/text.h"
 
 namespace platform::runtime {
 namespace {
@@ -132,15 +133,47 @@ bool SetFileDateTime(std::string_view path, const DateTime& localTime) {
     return true;
 }
 
+namespace {
+
+// Whether `name` matches a file pattern with "*" (any run) and "?" (any one character),
+// without regard to letter case.
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+    if (pattern.empty()) {
+        return name.empty();
+    }
+    if (pattern[0] == '*') {
+        for (std::size_t skip = 0; skip <= name.size(); ++skip) {
+            if (MatchesPattern(name.substr(skip), pattern.substr(1))) {
+                return true;
+            }
+        }
+        return false;
+    }
+    return !name.empty() &&
+           (pattern[0] == '?' ||
+            text::AsciiUpper(name.substr(0, 1)) == text::AsciiUpper(pattern.substr(0, 1))) &&
+           MatchesPattern(name.substr(1), pattern.substr(1));
+}
+
+}  // namespace
+
 std::string Dir(std::string_view pattern) {
-    const sim::File* file = sim::machine().FindFile(pattern);
     constexpr std::uint32_t kHiddenOrSystem =
         kernel32::kFileAttributeHidden | kernel32::kFileAttributeSystem;
-    if (file == nullptr || (file->attributes & kHiddenOrSystem) != 0) {
-        return "";
+    auto& m = sim::machine();
+    const std::string absolute = m.Absolute(pattern);
+    const auto cut = absolute.find_last_of('\\');
+    const std::string folder = m.Canonical(absolute.substr(0, cut));
+    const std::string wanted = absolute.substr(cut + 1);
+    for (const auto& [canonical, file] : m.files()) {
+        const auto fileCut = file.path.find_last_of('\\');
+        const std::string name = file.path.substr(fileCut + 1);
+        if (m.Canonical(file.path.substr(0, fileCut)) == folder &&
+            (file.attributes & kHiddenOrSystem) == 0 && MatchesPattern(name, wanted)) {
+            return name;
+        }
     }
-    const auto cut = file->path.find_last_of('\\');
-    return file->path.substr(cut + 1);
+    return "";
 }
 
 std::string CurDir() {
@@ -162,6 +195,10 @@ bool ChDir(std::string_view path) {
 
 DateTime Now() {
     return sim::machine().now;
+}
+
+DateTime NowUtc() {
+    return sim::machine().nowUtc;
 }
 
 std::string FormatShortDate(const DateTime& date) {
@@ -208,6 +245,33 @@ std::string ExpandEnviron(std::string_view text) {
 
 std::optional<std::uint32_t> RunProgram(std::string_view, const std::vector<EnvironmentChange>&) {
     return std::nullopt;
+}
+
+std::vector<std::string> ProgramArguments() {
+    return sim::machine().programArguments;
+}
+
+bool WriteStandardOutput(std::string_view bytes) {
+    auto& out = sim::machine().standardOutput;
+    if (!out) {
+        return false;
+    }
+    *out += bytes;
+    return true;
+}
+
+bool WriteStandardError(std::string_view bytes) {
+    auto& err = sim::machine().standardError;
+    if (!err) {
+        return false;
+    }
+    *err += bytes;
+    return true;
+}
+
+bool ReplaceFileWhole(std::string_view path, std::string_view bytes) {
+    // The simulated machine writes a file in one step: it has no readers in between.
+    return WriteFileBytes(path, bytes);
 }
 
 }  // namespace platform::runtime

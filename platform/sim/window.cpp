@@ -140,7 +140,23 @@ std::optional<std::string> GetClipboardText() {
     return sim::machine().clipboard;
 }
 
+namespace {
+// Where message boxes go instead of the screen, when set.
+std::function<void(std::string_view)>& MessageSink() {
+    static std::function<void(std::string_view)> sink;
+    return sink;
+}
+}  // namespace
+
+void RedirectMessageBoxes(std::function<void(std::string_view)> sink) {
+    MessageSink() = std::move(sink);
+}
+
 void MessageBox(std::string_view text) {
+    if (MessageSink()) {
+        MessageSink()(text);
+        return;
+    }
     sim::machine().messageBoxes.emplace_back(text);
 }
 

@@ -107,6 +107,25 @@ std::string WindowsFolder() {
     return win32::Narrow(std::wstring_view(buffer, length < MAX_PATH ? length : 0));
 }
 
+std::string ComputerName() {
+    // The DNS host name, which may be longer than the 15 characters of the NetBIOS name.
+    DWORD length = 0;
+    ::GetComputerNameExW(ComputerNameDnsHostname, nullptr, &length);
+    if (length != 0) {
+        std::wstring name(length, L'\0');
+        if (::GetComputerNameExW(ComputerNameDnsHostname, name.data(), &length)) {
+            name.resize(length);
+            return win32::Narrow(name);
+        }
+    }
+    wchar_t netbios[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    length = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!::GetComputerNameW(netbios, &length)) {
+        return "";
+    }
+    return win32::Narrow(std::wstring_view(netbios, length));
+}
+
 std::uint16_t ProcessMachine() {
 #if defined(_WIN64)
     return 0x8664;

@@ -2,6 +2,8 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -257,6 +259,12 @@ DateTime Now() {
     return FromSystemTime(now);
 }
 
+DateTime NowUtc() {
+    SYSTEMTIME now{};
+    ::GetSystemTime(&now);
+    return FromSystemTime(now);
+}
+
 std::string FormatShortDate(const DateTime& date) {
     SYSTEMTIME st{};
     st.wYear = static_cast<WORD>(date.year);
@@ -338,6 +346,64 @@ std::optional<std::uint32_t> RunProgram(std::string_view commandLine,
         return std::nullopt;
     }
     return exitCode;
+}
+
+namespace {
+
+bool WriteToStandardHandle(DWORD which, std::string_view bytes) {
+    const HANDLE handle = ::GetStdHandle(which);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    return WriteAll(handle, bytes);
+}
+
+}  // namespace
+
+bool WriteStandardOutput(std::string_view bytes) {
+    return WriteToStandardHandle(STD_OUTPUT_HANDLE, bytes);
+}
+
+bool WriteStandardError(std::string_view bytes) {
+    return WriteToStandardHandle(STD_ERROR_HANDLE, bytes);
+}
+
+std::vector<std::string> ProgramArguments() {
+    int count = 0;
+    wchar_t** const arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> result;
+    if (arguments == nullptr) {
+        return result;
+    }
+    for (int i = 1; i < count; ++i) {
+        result.push_back(win32::Narrow(arguments[i]));
+    }
+    ::LocalFree(static_cast<HLOCAL>(arguments));
+    return result;
+}
+
+bool ReplaceFileWhole(std::string_view path, std::string_view bytes) {
+    // A name of its own beside the target, on the same volume, so that the move is a rename.
+    const std::wstring target = Widen(path);
+    const std::wstring part = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(::GetTickCount64()) + L".part";
+    {
+        const UniqueFile file{::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!file) {
+            return false;
+        }
+        if (!WriteAll(file.get(), bytes) || !::FlushFileBuffers(file.get())) {
+            ::DeleteFileW(part.c_str());
+            return false;
+        }
+    }
+    if (!::MoveFileExW(part.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileW(part.c_str());
+        return false;
+    }
+    return true;
 }
 
 }  // namespace platform::runtime

@@ -418,7 +418,23 @@ std::optional<std::string> GetClipboardText() {
     return text;
 }
 
+namespace {
+// Where message boxes go instead of the screen, when set.
+std::function<void(std::string_view)>& MessageSink() {
+    static std::function<void(std::string_view)> sink;
+    return sink;
+}
+}  // namespace
+
+void RedirectMessageBoxes(std::function<void(std::string_view)> sink) {
+    MessageSink() = std::move(sink);
+}
+
 void MessageBox(std::string_view text) {
+    if (MessageSink()) {
+        MessageSink()(text);
+        return;
+    }
     ::MessageBoxW(g_mainWindow, Widen(text).c_str(), kProgramTitle, MB_OK);
 }
 
