@@ -1,35 +1,36 @@
 #!/usr/bin/env bash
-# End-to-end test of the report window under Xvfb and wine64, as a person would use it, on a
-# Wine prefix of its own that it prepares: the install folder present, a machine-wide PATH
-# with the Quorvane folder, a duplicate of it and a missing folder, and user PATH folders.
-# The window opens with its caption and the whole report (a screenshot is kept); "Copy Text"
-# puts exactly the expected report on the clipboard; DLLver.log holds its three lines; "Done"
-# ends the program with exit code 0. A second run in a read-only folder writes no log but
-# shows and copies the whole report.
+# End-to-end test of the report window under Xvfb, as a person would use it: the shipped
+# 32-bit program under wine32 and the x86-64 build under wine64, each on a Wine prefix of its
+# own that the test prepares: the install folder present, a machine-wide PATH with the
+# Quorvane folder, a duplicate of it and a missing folder, and user PATH folders. The window
+# opens with its caption and draws the whole report (its screenshot is checked line by line
+# against the report); "Copy Text" puts exactly the expected report on the clipboard;
+# DLLver.log holds its three lines; "Done" ends the program with exit code 0. A second run in
+# a read-only folder writes no log but shows and copies the whole report.
+#   scripts/e2e-window.sh [32] [64]     both by default
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$KELVRA_ROOT/scripts/wine-env.sh"
 
-exe="$KELVRA_ROOT/build/win64/bin/Kelvra_System_Files_Test.exe"
-prefix="$KELVRA_ROOT/build/wineprefix64-e2e"
 artifacts="$KELVRA_ROOT/build/e2e"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-ensure_prefix64 "$prefix"
-export WINEPREFIX=$prefix
 
-# The prefix as the expected report describes it.
-mkdir -p "$prefix/drive_c/Program Files/Bin/Quorvane" "$prefix/drive_c/users/Public/QuorvaneTools"
-rm -rf "$prefix/drive_c/Missing"
-$WINE64 reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH \
-    /t REG_EXPAND_SZ /f \
-    /d '%SystemRoot%\system32;%SystemRoot%;C:\Program Files\Bin\Quorvane;C:\program files\bin\quorvane\;C:\Missing\Quorvane' >/dev/null
-$WINE64 reg add 'HKCU\Environment' /v PATH /t REG_SZ /f \
-    /d 'C:\Users\Public\QuorvaneTools;C:\UserBin' >/dev/null
-/usr/lib/wine/wineserver -w
+# prepare_prefix: the prefix ($WINEPREFIX, started with $WINE) as the expected report
+# describes it.
+prepare_prefix() {
+    mkdir -p "$WINEPREFIX/drive_c/Program Files/Bin/Quorvane" \
+        "$WINEPREFIX/drive_c/users/Public/QuorvaneTools"
+    rm -rf "$WINEPREFIX/drive_c/Missing"
+    $WINE reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH \
+        /t REG_EXPAND_SZ /f \
+        /d '%SystemRoot%\system32;%SystemRoot%;C:\Program Files\Bin\Quorvane;C:\program files\bin\quorvane\;C:\Missing\Quorvane' >/dev/null
+    $WINE reg add 'HKCU\Environment' /v PATH /t REG_SZ /f \
+        /d 'C:\Users\Public\QuorvaneTools;C:\UserBin' >/dev/null
+    /usr/lib/wine/wineserver -w
+}
 
 start_xvfb
-trap stop_xvfb EXIT
 
 # Design positions of the buttons' centres in client pixels at 96 dpi (twips / 15).
 copy_x=$(( (180 + 1550 / 2) / 15 )); copy_y=$(( (12750 + 315 / 2) / 15 ))
@@ -39,14 +40,34 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
-expected_report() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$prefix"; }
-expected_log() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$prefix" --log; }
+expected_report() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$WINEPREFIX"; }
+expected_log() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$WINEPREFIX" --log; }
+
+# check_screenshot NAME WINDOW: the window's drawing, line by line, against the report. The
+# report appears once the run has drawn it: the screenshot is taken again until it shows it.
+check_screenshot() {
+    local name=$1 window=$2 X Y WIDTH HEIGHT SCREEN
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    expected_report > "$artifacts/$name.expected"
+    for attempt in $(seq 30); do
+        import -window root "$artifacts/$name.png"
+        if python3 "$KELVRA_ROOT/scripts/check_screenshot.py" --png "$artifacts/$name.png" \
+            --window "$X,$Y,$WIDTH,$HEIGHT" --report "$artifacts/$name.expected" \
+            > "$artifacts/$name.screenshot.txt"; then
+            pass "$name: the window draws every line of the report in place ($(head -n 1 "$artifacts/$name.screenshot.txt"))"
+            return
+        fi
+        sleep 1
+    done
+    fail "$name: the window does not show the report as expected:"
+    sed 's/^/      /' "$artifacts/$name.screenshot.txt" | head -n 12
+}
 
 # run_case NAME FOLDER: starts the program with FOLDER as working folder, checks the window,
 # copies the text, ends it with "Done". Leaves NAME.png and NAME.clipboard in the artifacts.
 run_case() {
     local name=$1 folder=$2 window pid status
-    (cd "$folder" && exec $WINE64 "$exe") &
+    (cd "$folder" && exec $WINE "$exe") &
     pid=$!
     window=$(timeout 60 xdotool search --sync --name '^Form1$' | head -n 1) || true
     if [[ -z $window ]]; then
@@ -55,8 +76,7 @@ run_case() {
         return
     fi
     pass "$name: window 'Form1' is open ($(xdotool getwindowgeometry "$window" | tail -n 1 | xargs))"
-    sleep 2
-    import -window root "$artifacts/$name.png"
+    check_screenshot "$name" "$window"
     printf 'before' | xclip -selection clipboard
     # A click that only activates the window copies nothing: click again, as a person would.
     for _ in 1 2 3 4 5; do
@@ -84,26 +104,55 @@ run_case() {
     if [[ $status -eq 0 ]]; then pass "$name: 'Done' ended the program with exit code 0"; else fail "$name: exit code $status"; fi
 }
 
-work="$artifacts/work"
-mkdir -p "$work"
-run_case report-window "$work"
-if cmp -s "$work/DLLver.log" <(expected_log); then
-    pass "DLLver.log holds the three heading lines"
-else
-    fail "DLLver.log differs"; od -c "$work/DLLver.log" | head -n 10 || true
-fi
+# run_program BITS: both cases for the 32-bit or the x86-64 program, on its own prefix.
+run_program() {
+    local bits=$1 work readonly_work
+    if [[ $bits == 32 ]]; then
+        if ! use_native_i386; then
+            echo "skip: the 32-bit program (this kernel cannot start it)"
+            return
+        fi
+        exe="$KELVRA_ROOT/build/win32/bin/Kelvra_System_Files_Test.exe"
+        export WINEPREFIX="$KELVRA_ROOT/build/wineprefix32-e2e" WINE=$WINE32
+        ensure_prefix32 "$WINEPREFIX"
+    else
+        exe="$KELVRA_ROOT/build/win64/bin/Kelvra_System_Files_Test.exe"
+        export WINEPREFIX="$KELVRA_ROOT/build/wineprefix64-e2e" WINE=$WINE64
+        ensure_prefix64 "$WINEPREFIX"
+    fi
+    echo "--- the ${bits}-bit program"
+    prepare_prefix
 
-readonly_work="$artifacts/readonly"
-mkdir -p "$readonly_work"
-if chattr +i "$readonly_work" 2>/dev/null; then
-    run_case read-only-folder "$readonly_work"
-    chattr -i "$readonly_work"
-    if [[ -e $readonly_work/DLLver.log ]]; then fail "a log was written in a read-only folder"; else pass "no log in a read-only folder"; fi
-else
-    echo "skip: cannot make a read-only folder here (chattr)"
-fi
+    work="$artifacts/work$bits"
+    mkdir -p "$work"
+    run_case "win$bits-report-window" "$work"
+    if cmp -s "$work/DLLver.log" <(expected_log); then
+        pass "win$bits: DLLver.log holds the three heading lines"
+    else
+        fail "win$bits: DLLver.log differs"; od -c "$work/DLLver.log" | head -n 10 || true
+    fi
 
-/usr/lib/wine/wineserver -k 2>/dev/null || true
+    readonly_work="$artifacts/readonly$bits"
+    mkdir -p "$readonly_work"
+    if chattr +i "$readonly_work" 2>/dev/null; then
+        run_case "win$bits-read-only-folder" "$readonly_work"
+        chattr -i "$readonly_work"
+        if [[ -e $readonly_work/DLLver.log ]]; then
+            fail "win$bits: a log was written in a read-only folder"
+        else
+            pass "win$bits: no log in a read-only folder"
+        fi
+    else
+        echo "skip: cannot make a read-only folder here (chattr)"
+    fi
+    /usr/lib/wine/wineserver -k 2>/dev/null || true
+}
+
+programs=("$@")
+((${#programs[@]})) || programs=(32 64)
+for bits in "${programs[@]}"; do
+    run_program "$bits"
+done
 echo "Screenshots and copied texts: $artifacts"
 if ((failures)); then
     echo "end-to-end: $failures failed"

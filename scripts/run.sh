@@ -3,16 +3,20 @@
 # With an X display the window opens for you. Without one it runs under Xvfb, saves a
 # screenshot and the text that "Copy Text" puts on the clipboard, prints that text and closes
 # the window with "Done".
-#   scripts/run.sh          the x86-64 build under wine64 (quick)
-#   scripts/run.sh --win32  the shipped 32-bit build (under emulation here: slow)
+#   scripts/run.sh          the shipped 32-bit build under wine32 (what customers run)
+#   scripts/run.sh --win64  the x86-64 build under wine64
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$KELVRA_ROOT"
 bash scripts/setup.sh
 source scripts/wine-env.sh
 
-preset=win64
-[[ ${1:-} == --win32 ]] && preset=win32
+preset=win32
+[[ ${1:-} == --win64 ]] && preset=win64
+if [[ $preset == win32 ]] && ! use_native_i386; then
+    echo "Running the x86-64 build instead."
+    preset=win64
+fi
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target Kelvra_System_Files_Test Kelvra_Intel_Win32
 exe="$KELVRA_ROOT/build/$preset/bin/Kelvra_System_Files_Test.exe"
@@ -29,11 +33,12 @@ else
 fi
 
 if [[ -n "${DISPLAY:-}" ]] && xdpyinfo >/dev/null 2>&1; then
-    exec $WINE "$exe"
+    status=0
+    $WINE "$exe" || status=$?
+    exit $status  # through the exit actions, which restore what the set-up switched off
 fi
 
 start_xvfb
-trap stop_xvfb EXIT
 $WINE "$exe" &
 pid=$!
 window=$(timeout 300 xdotool search --sync --name '^Form1$' | head -n 1)

@@ -1,15 +1,33 @@
 #!/usr/bin/env bash
 # Sets up what is missing, builds all three targets and runs every test: the native tests on
 # the simulated platform (also under AddressSanitizer and UndefinedBehaviorSanitizer), the
-# fuzz targets for a bounded time, the same tests on real Win32 under wine64, the end-to-end
-# window test, and one smoke run of the shipped 32-bit build's tests under wine32.
+# fuzz targets for a bounded time, the whole suite on real Win32 under wine64 and, for the
+# shipped 32-bit build, under wine32 (natively: see scripts/wine-env.sh), the end-to-end test
+# of both programs' windows, and the check that a test run leaves the machine as it found it.
+# Every step prints how long it took.
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$KELVRA_ROOT"
-bash scripts/setup.sh
 source scripts/wine-env.sh
 
-step() { echo; echo "=== $* ==="; }
+step_name=
+step_started=$SECONDS
+end_step() {
+    if [[ -n $step_name ]]; then
+        echo "--- $step_name: $((SECONDS - step_started)) s"
+    fi
+    step_name=
+}
+step() {
+    end_step
+    step_name=$*
+    step_started=$SECONDS
+    echo
+    echo "=== $* ==="
+}
+
+step "set-up (Debian packages)"
+bash scripts/setup.sh
 
 for preset in linux linux-asan win64 win32; do
     step "build $preset"
@@ -26,41 +44,28 @@ build/linux-asan/bin/kelvra_tests --gtest_brief=1
 step "fuzz targets (${FUZZ_SECONDS:-30} s each)"
 bash scripts/fuzz.sh
 
-step "Windows x86-64 tests under wine64"
+# run_windows_tests WINE PREFIX PRESET: the whole suite of one Windows build, in its prefix.
+run_windows_tests() {
+    local wine=$1 prefix=$2 preset=$3 status=0
+    (cd "build/$preset/bin" && KELVRA_WINE_REGEDIT=1 WINEPREFIX=$prefix $wine kelvra_tests.exe \
+        --gtest_brief=1) || status=$?
+    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+    return $status
+}
+
+step "Windows x86-64 tests under wine64, after a run killed midway; the registry must come out as it was"
 ensure_prefix64
-(cd build/win64/bin && KELVRA_WINE_REGEDIT=1 WINEPREFIX=$KELVRA_PREFIX64 $WINE64 kelvra_tests.exe --gtest_brief=1)
-WINEPREFIX=$KELVRA_PREFIX64 /usr/lib/wine/wineserver -k 2>/dev/null || true
+bash scripts/check-test-isolation.sh "$WINE64" "$KELVRA_PREFIX64" win64
 
-step "end-to-end window test (Xvfb, wine64)"
-bash scripts/e2e-window.sh
-
-step "Windows 32-bit tests under wine32 (emulated)"
-ensure_prefix32
-# One smoke run of the shipped build: the tests of every subsystem that run on one thread. The
-# soak runs, the exhaustive damaged-image checks and the registry scripts (which write from
-# several threads) ran on the other builds; under qemu they take most of an hour, and
-# multi-threaded Wine processes are where qemu-user fails. The emulator itself dies now and
-# then (a signal, or no end within the time limit): such a run is tried once more, and if the
-# emulator fails again the step says so and does not count it as a test failure. A failing
-# test always fails the step.
-smoke_filter='UniqueHandle.*:OsName.*:ColumnPositions.*:ReportRun.*:CopyText.*:LoadFileInfo.*'
-smoke_filter+=':FileProbes.*:TypeLibraries.*:DllMachineType.*:DllProbes.*:DataAccessVersion.*'
-smoke_filter+=':LibraryLoad.*:VersionResource.*:PeImage.*:PeImageVersionBlock.*:HexText.*:KeyPath.*'
-smoke_filter+=':RegistryKeys.*:RegistryValues.*:PathTable.*:PathReport.*:PathExpansion.*:RegString*'
-for attempt in 1 2; do
-    status=0
-    (cd build/win32/bin && WINEPREFIX=$KELVRA_PREFIX32 timeout 900 $WINE32 kelvra_tests.exe \
-        --gtest_brief=1 --gtest_filter="$smoke_filter") || status=$?
-    WINEPREFIX=$KELVRA_PREFIX32 /usr/lib/wine/wineserver -k 2>/dev/null || true
-    if ((status == 0 || (status > 0 && status < 124))); then
-        break
-    fi
-    echo "the emulated run did not end normally (status $status)"
-done
-if ((status == 124 || status >= 128)); then
-    echo "WARNING: qemu could not run the 32-bit tests to their end twice; no test failed."
-elif ((status != 0)); then
-    exit "$status"
+step "Windows 32-bit tests (the shipped build) under wine32"
+if use_native_i386; then
+    ensure_prefix32
+    run_windows_tests "$WINE32" "$KELVRA_PREFIX32" win32
 fi
 
-step "all tests passed"
+step "end-to-end: both programs' windows under Xvfb (wine64 and wine32)"
+bash scripts/e2e-window.sh
+
+end_step
+echo
+echo "=== all tests passed in $((SECONDS / 60)) min $((SECONDS % 60)) s ==="
