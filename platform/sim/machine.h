@@ -54,6 +54,7 @@ struct DrawOp {
     double dy = 0;
     window::Color color = 0;
     std::string font;  // kText: face, size and weight
+    friend bool operator==(const DrawOp&, const DrawOp&) = default;
 };
 
 class Machine {
