@@ -80,6 +80,8 @@ class ReportWindow {
 
     // Shows `text` in place of the report.
     virtual void ShowStatus(std::string_view text) = 0;
+    // Shows `text` on the line below the status until the report is shown.
+    virtual void ShowNotice(std::string_view text) = 0;
     // Shows a run's finished drawing, from its top; painting only copies it.
     virtual void ShowReport(std::unique_ptr<OffscreenSurface> drawing) = 0;
     [[nodiscard]] virtual Canvas RunCanvas() const = 0;
@@ -98,15 +100,20 @@ class FormEvents {
     virtual void RunAgainRequested(ReportWindow& window) = 0;
     // Something called the window's notifier.
     virtual void RunNotified(ReportWindow& window) = 0;
-    virtual void CopyTextClicked() = 0;
+    virtual void CopyTextClicked(ReportWindow& window) = 0;
     // "Done", Esc and the window's close command.
     virtual void DoneClicked() = 0;
+    // Whether a run may still be inside a DLL's start-up code.
+    [[nodiscard]] virtual bool RunInProgress() const = 0;
 };
 
-// Shows the report window, runs it until it is closed and returns the process exit code.
+// Shows the report window, runs it until it is closed and returns the process exit code, 0.
+// When a run is still in progress at the end, the process ends at once, with exit code 0,
+// without destroying the window: a DLL's start-up code may hold the loader lock for good,
+// and both destroying the window's controls and an orderly exit may wait for that lock.
 int RunReportWindow(FormEvents& events);
 
-// Asks the window to close and the program to end with exit code 0 (Unload, then End).
+// The window disappears at once and the program ends with exit code 0 (Unload, then End).
 void EndProgram();
 
 // Puts the text on the clipboard as Unicode text; false when the clipboard refused.

@@ -34,6 +34,7 @@ void ReportView::ShowStatus(std::string text) {
 void ReportView::ShowDrawing(std::unique_ptr<OffscreenSurface> drawing) {
     drawing_ = std::move(drawing);
     status_.clear();
+    notice_.clear();
     position_ = 0;
     Update();
 }

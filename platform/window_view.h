@@ -21,6 +21,8 @@ class ReportView {
 
     // Shows a status line in place of the report; any drawing shown before is dropped.
     void ShowStatus(std::string text);
+    // Shows a notice below the status line, until a drawing is shown.
+    void ShowNotice(std::string text) { notice_ = std::move(text); }
     // Shows a finished drawing from its top.
     void ShowDrawing(std::unique_ptr<OffscreenSurface> drawing);
     // The same drawing made again for a new DPI: the scroll position stays.
@@ -36,6 +38,7 @@ class ReportView {
     [[nodiscard]] const ClientLayout& Layout() const { return layout_; }
     [[nodiscard]] const OffscreenSurface* Drawing() const { return drawing_.get(); }
     [[nodiscard]] const std::string& Status() const { return status_; }
+    [[nodiscard]] const std::string& Notice() const { return notice_; }
     // The drawing's height in pixels, 0 when none is shown.
     [[nodiscard]] int ReportHeight() const;
     [[nodiscard]] int ScrollPosition() const { return position_; }
@@ -52,6 +55,7 @@ class ReportView {
     ClientLayout layout_;
     std::unique_ptr<OffscreenSurface> drawing_;
     std::string status_;
+    std::string notice_;
     int position_ = 0;
 };
 

@@ -44,9 +44,9 @@ void Form1::RunNotified(platform::window::ReportWindow& window) {
     window.ShowReport(std::move(result->drawing));
 }
 
-void Form1::CopyTextClicked() {
+void Form1::CopyTextClicked(platform::window::ReportWindow& window) {
     if (RunInProgress()) {
-        platform::window::MessageBox(kReportNotCompleteMessage);
+        window.ShowNotice(kReportNotCompleteMessage);
         return;
     }
     if (reportText_.empty()) {

@@ -16,6 +16,8 @@ namespace report {
 
 inline constexpr std::string_view kCopyFailedMessage =
     "The report could not be copied to the clipboard.";
+// Shown on the window, not in a message box: while a DLL's start-up code runs, the loader
+// lock that a message box may wait for is not free.
 inline constexpr std::string_view kReportNotCompleteMessage =
     "The report is not complete yet, so nothing was copied. Click \"Copy Text\" again once "
     "the report is shown.";
@@ -34,11 +36,12 @@ class Form1 final : public platform::window::FormEvents {
     // Ignored while a run is in progress: that run is the one asked for.
     void RunAgainRequested(platform::window::ReportWindow& window) override;
     void RunNotified(platform::window::ReportWindow& window) override;
-    void CopyTextClicked() override;
+    // While a run is in progress it copies nothing and says so on the window.
+    void CopyTextClicked(platform::window::ReportWindow& window) override;
     void DoneClicked() override;
 
     // From the start of a run until the window has been told of its end.
-    [[nodiscard]] bool RunInProgress() const { return run_ != nullptr; }
+    [[nodiscard]] bool RunInProgress() const override { return run_ != nullptr; }
     // The report text of the latest complete run; "" before the first has ended.
     [[nodiscard]] const std::string& ReportText() const { return reportText_; }
 

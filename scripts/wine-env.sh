@@ -54,13 +54,14 @@ ensure_prefix32() {
     fi
 }
 
-# Starts an X server on a free display for programs that need one; sets DISPLAY.
+# Starts an X server on a free display for programs that need one; sets DISPLAY. The screen
+# is 1280x1024 unless a size is given: start_xvfb 1366x768.
 start_xvfb() {
-    local display=99
+    local display=99 screen=${1:-1280x1024}
     while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do
         display=$((display + 1))
     done
-    Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$display" -screen 0 "${screen}x24" -nolisten tcp >/dev/null 2>&1 &
     KELVRA_XVFB_PID=$!
     export DISPLAY=":$display"
     for _ in $(seq 50); do

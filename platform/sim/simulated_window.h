@@ -37,8 +37,8 @@ class SimulatedWindow final : public window::ReportWindow {
     bool DeliverUntil(const std::function<bool()>& done,
                       std::chrono::milliseconds timeout = std::chrono::seconds(30));
 
-    // What one paint draws on the client area: the status line at the top left, or the
-    // run's drawing shifted up by the scroll offset.
+    // What one paint draws on the client area: the status line at the top left and any
+    // notice on the next line, or the run's drawing shifted up by the scroll offset.
     std::vector<DrawOp> Paint();
     [[nodiscard]] int PaintCount() const { return paints_; }
 
@@ -50,13 +50,14 @@ class SimulatedWindow final : public window::ReportWindow {
 
     enum class Key { kEscape, kF5 };
     void PressKey(Key key);
-    void ClickCopyText() { events_.CopyTextClicked(); }
+    void ClickCopyText() { events_.CopyTextClicked(*this); }
     void ClickDone() { events_.DoneClicked(); }
 
     [[nodiscard]] const window::Rect& WindowRect() const { return windowRect_; }
     [[nodiscard]] const window::ReportView& View() const { return view_; }
 
     void ShowStatus(std::string_view text) override;
+    void ShowNotice(std::string_view text) override { view_.ShowNotice(std::string(text)); }
     void ShowReport(std::unique_ptr<window::OffscreenSurface> drawing) override;
     [[nodiscard]] window::Canvas RunCanvas() const override;
     [[nodiscard]] std::function<void()> Notifier() override;

@@ -196,11 +196,18 @@ std::vector<DrawOp> SimulatedWindow::Paint() {
             op.y -= offset;
             drawn.push_back(std::move(op));
         }
-    } else if (!view_.Status().empty()) {
-        DrawOp status;
-        status.kind = DrawOp::Kind::kText;
-        status.text = view_.Status();
-        drawn.push_back(std::move(status));
+    } else {
+        double y = 0;
+        for (const std::string& line : {view_.Status(), view_.Notice()}) {
+            if (!line.empty()) {
+                DrawOp text;
+                text.kind = DrawOp::Kind::kText;
+                text.y = y;
+                text.text = line;
+                drawn.push_back(std::move(text));
+            }
+            y += RecordingSurface::kLineHeight;
+        }
     }
     return drawn;
 }

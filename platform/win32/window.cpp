@@ -341,6 +341,11 @@ class Win32ReportWindow final : public ReportWindow {
         ApplyLayout();
     }
 
+    void ShowNotice(std::string_view text) override {
+        view_.ShowNotice(std::string(text));
+        ::InvalidateRect(window_, nullptr, FALSE);
+    }
+
     void ShowReport(std::unique_ptr<OffscreenSurface> drawing) override {
         view_.ShowDrawing(std::move(drawing));
         ApplyLayout();
@@ -368,6 +373,8 @@ class Win32ReportWindow final : public ReportWindow {
   private:
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleKey(const MSG& message);
+    void Dispatch(MSG& message);
+    void WarmUpKeyboardUnderWine();
     void CreateChildren();
     void CreateFonts();
     void ApplyLayout();
@@ -381,6 +388,7 @@ class Win32ReportWindow final : public ReportWindow {
 
     FormEvents& events_;
     HWND window_ = nullptr;
+    bool ending_ = false;  // the message loop has ended
     HWND copyText_ = nullptr;
     HWND done_ = nullptr;
     HWND scrollBar_ = nullptr;
@@ -486,9 +494,14 @@ void Win32ReportWindow::Paint() {
     SelectGuard font(dc.get(), statusFont_.get());
     ::SetBkMode(dc.get(), TRANSPARENT);
     ::SetTextColor(dc.get(), ::GetSysColor(COLOR_BTNTEXT));
-    const std::wstring status = Widen(view_.Status());
-    ::DrawTextW(dc.get(), status.c_str(), static_cast<int>(status.size()), &text,
-                DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+    TEXTMETRICW metrics{};
+    ::GetTextMetricsW(dc.get(), &metrics);
+    for (const std::string& line : {view_.Status(), view_.Notice()}) {
+        const std::wstring wide = Widen(line);
+        ::DrawTextW(dc.get(), wide.c_str(), static_cast<int>(wide.size()), &text,
+                    DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
+        text.top += metrics.tmHeight;
+    }
 }
 
 void Win32ReportWindow::MakeDefault(int id) {
@@ -505,7 +518,7 @@ void Win32ReportWindow::OnCommand(WPARAM wParam) {
         lastFocus_ = id == kCopyTextId ? copyText_ : done_;
         MakeDefault(id);
     } else if (id == kCopyTextId && code == BN_CLICKED) {
-        events_.CopyTextClicked();
+        events_.CopyTextClicked(*this);
     } else if (id == kDoneId && code == BN_CLICKED) {
         events_.DoneClicked();
     } else if (id == IDCANCEL) {  // Esc, from the dialog keys
@@ -603,12 +616,17 @@ LRESULT Win32ReportWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
         case kRunNotifiedMessage:
             events_.RunNotified(*this);
             return 0;
+        case WM_CLOSE:
+            events_.DoneClicked();
+            return 0;
         case WM_DESTROY: {
             const std::lock_guard lock(notifyTarget_->mutex);
             notifyTarget_->window = nullptr;
             UncountChildWindows(window_);
             g_mainWindow = nullptr;
-            ::PostQuitMessage(0);
+            if (!ending_) {
+                ::PostQuitMessage(0);  // destroyed by someone else: the program ends too
+            }
             return 0;
         }
         default:
@@ -661,6 +679,57 @@ bool Win32ReportWindow::HandleKey(const MSG& message) {
     }
 }
 
+void Win32ReportWindow::Dispatch(MSG& message) {
+    if (HandleKey(message)) {
+        return;
+    }
+    const HWND main = g_mainWindow;
+    if (main != nullptr && ::IsDialogMessageW(main, &message)) {
+        return;
+    }
+    ::TranslateMessage(&message);
+    ::DispatchMessageW(&message);
+}
+
+bool RunningUnderWine() {
+    return Lookup<void (*)()>(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Under Wine the first keyboard message of a process binds functions of the input method,
+// which takes the loader lock: a key pressed while a DLL's start-up code holds that lock
+// would freeze the window for as long. So, before the first run starts, the window sends
+// itself one key that means nothing (VK_NONAME) and lets it through.
+void Win32ReportWindow::WarmUpKeyboardUnderWine() {
+    constexpr WORD kNoKey = 0xFC;  // VK_NONAME
+    if (!RunningUnderWine() || ::GetForegroundWindow() != window_) {
+        return;
+    }
+    INPUT keys[2]{};
+    keys[0].type = INPUT_KEYBOARD;
+    keys[0].ki.wVk = kNoKey;
+    keys[1] = keys[0];
+    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    if (::SendInput(2, keys, sizeof(INPUT)) != 2) {
+        return;
+    }
+    const ULONGLONG deadline = ::GetTickCount64() + 1000;
+    MSG message{};
+    while (::GetTickCount64() < deadline) {
+        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            continue;
+        }
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        Dispatch(message);
+        if (message.message == WM_KEYUP && message.wParam == kNoKey) {
+            return;
+        }
+    }
+}
+
 int Win32ReportWindow::Run() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     (void)Dpis();
@@ -708,22 +777,26 @@ int Win32ReportWindow::Run() {
     }
     ::ShowWindow(window_, SW_SHOWNORMAL);
     ::UpdateWindow(window_);
+    WarmUpKeyboardUnderWine();
     events_.Shown(*this);
 
     MSG message{};
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (HandleKey(message)) {
-            continue;
-        }
-        const HWND main = g_mainWindow;
-        if (main != nullptr && ::IsDialogMessageW(main, &message)) {
-            continue;
-        }
-        ::TranslateMessage(&message);
-        ::DispatchMessageW(&message);
+        Dispatch(message);
+    }
+    ending_ = true;
+    if (events_.RunInProgress()) {
+        // The run's worker may be inside a DLL's start-up code for good, holding the loader
+        // lock. Destroying the buttons waits for it (their theme is released through a
+        // delay-loaded function), and so would ExitProcess. Nothing of the run is left to
+        // finish, so the process ends here.
+        ::TerminateProcess(::GetCurrentProcess(), 0);
+    }
+    if (window_ != nullptr && ::IsWindow(window_)) {
+        ::DestroyWindow(window_);
     }
     window_ = nullptr;
-    return static_cast<int>(message.wParam);
+    return 0;
 }
 
 // Frees global memory unless the clipboard took it over.
@@ -770,7 +843,8 @@ int RunReportWindow(FormEvents& events) {
 
 void EndProgram() {
     if (const HWND main = g_mainWindow; main != nullptr) {
-        ::DestroyWindow(main);
+        ::ShowWindow(main, SW_HIDE);
+        ::PostQuitMessage(0);
     }
 }
 

@@ -5,6 +5,8 @@
 #   kelvra_nover.dll      no version resource
 #   kelvra_badimport.dll  imports kernel32.dll and kelvra_missing_dependency.dll (found nowhere)
 #   kelvra_usesver2.dll   imports kelvra_ver2.dll
+#   kelvra_startup_box.dll    its start-up code shows a message box
+#   kelvra_startup_sleep.dll  its start-up code sleeps (KELVRA_STARTUP_SLEEP_SECONDS, 30 s)
 # and testdata/ itself holds kelvra_x86.dll and kelvra_x64.dll, the same source for each machine.
 # No C run-time: -nostdlib, our own entry point, stripped.
 
@@ -85,6 +87,10 @@ foreach(arch x86 x64)
                       ${KELVRA_TESTDATA_SRC}/uses_ver2_dll.c
                       LIBS ${obj}/libkelvra_ver2.a
                       DEPENDS ${obj}/libkelvra_ver2.a)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_box.dll
+                      ${KELVRA_TESTDATA_SRC}/startup_box_dll.c LIBS -luser32)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_sleep.dll
+                      ${KELVRA_TESTDATA_SRC}/startup_sleep_dll.c LIBS -lkernel32)
   kelvra_add_test_dll(${KELVRA_TESTDATA_DIR} ${prefix} ${entry}
                       ${KELVRA_TESTDATA_DIR}/kelvra_${arch}.dll ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
 endforeach()

@@ -49,6 +49,7 @@ std::string ExpectedReportHead() {
 class TestWindow final : public platform::window::ReportWindow {
   public:
     void ShowStatus(std::string_view text) override { statuses.emplace_back(text); }
+    void ShowNotice(std::string_view text) override { notices.emplace_back(text); }
     void ShowReport(std::unique_ptr<OffscreenSurface> shown) override {
         drawing = std::move(shown);
         ++reportsShown;
@@ -79,6 +80,7 @@ class TestWindow final : public platform::window::ReportWindow {
     }
 
     std::vector<std::string> statuses;
+    std::vector<std::string> notices;
     std::unique_ptr<OffscreenSurface> drawing;
     int reportsShown = 0;
 
@@ -192,15 +194,17 @@ TEST(CopyText, PutsExactlyTheReportTextOfTheEndedRunOnTheClipboard) {
     ASSERT_FALSE(window.statuses.empty());
     EXPECT_EQ(window.statuses.front(), "Starting the report");
     EXPECT_EQ(form.ReportText().substr(0, ExpectedReportHead().size()), ExpectedReportHead());
-    form.CopyTextClicked();
+    form.CopyTextClicked(window);
     EXPECT_EQ(platform::window::GetClipboardText(), form.ReportText());
+    EXPECT_TRUE(window.notices.empty());
 }
 
 TEST(CopyText, DoesNothingBeforeTheWindowIsShown) {
     ScratchFolder folder;
     ASSERT_TRUE(platform::window::SetClipboardText("kept"));
     report::Form1 form;
-    form.CopyTextClicked();
+    TestWindow window;
+    form.CopyTextClicked(window);
     EXPECT_EQ(platform::window::GetClipboardText(), "kept");
 }
 

@@ -5,6 +5,7 @@
 //   client L T R B           its client area
 //   dpi N                    the window's dots per inch
 //   control CLASS L T R B visible|hidden [scroll POS MAX PAGE] CAPTION
+// (the scroll values are "?" when the window's thread does not answer within 3 seconds)
 // and exits with 1 when no window of the class "KelvraReportWindow" with the caption
 // "Form1" exists.
 #include <windows.h>
@@ -37,11 +38,17 @@ BOOL CALLBACK PrintControl(HWND control, LPARAM) {
     PrintRect("", r);
     std::printf(" %s", ::IsWindowVisible(control) ? "visible" : "hidden");
     if (::lstrcmpiW(className, L"ScrollBar") == 0) {
+        // Asked of the window's thread, which may be busy: never wait long.
         SCROLLINFO info{};
         info.cbSize = sizeof(info);
         info.fMask = SIF_ALL;
-        if (::GetScrollInfo(control, SB_CTL, &info)) {
+        DWORD_PTR answered = 0;
+        if (::SendMessageTimeoutW(control, SBM_GETSCROLLINFO, 0, reinterpret_cast<LPARAM>(&info),
+                                  SMTO_ABORTIFHUNG, 3000, &answered) != 0 &&
+            answered != 0) {
             std::printf(" scroll %d %d %u", info.nPos, info.nMax, info.nPage);
+        } else {
+            std::printf(" scroll ? ? ?");
         }
     }
     std::printf(" %s\n", Narrow(caption).c_str());
