@@ -54,6 +54,9 @@ class OffscreenSurface : public Surface {
   public:
     // The bottom of the lowest text line or line drawn since the last Cls, in twips.
     [[nodiscard]] virtual double DrawnHeightTwips() const = 0;
+    // The same drawing made again for another DPI from what was drawn, in twips: the same
+    // texts and lines at the same positions, nothing run again.
+    [[nodiscard]] virtual std::unique_ptr<OffscreenSurface> RedrawnAt(int dpi) const = 0;
 };
 
 // An off-screen surface of the given size at `dpi` dots per inch (0: the screen's). Its

@@ -169,6 +169,8 @@ class RecordingSurface : public window::OffscreenSurface {
     [[nodiscard]] double TwipsPerPixelY() const override { return 1440.0 / dpi_; }
     // The bottom of the lowest text line or line recorded since the last Cls.
     [[nodiscard]] double DrawnHeightTwips() const override;
+    // The same operations on a surface of that DPI.
+    [[nodiscard]] std::unique_ptr<window::OffscreenSurface> RedrawnAt(int dpi) const override;
 
     [[nodiscard]] const std::vector<DrawOp>& ops() const { return ops_; }
     // The texts drawn, in order.

@@ -116,6 +116,12 @@ double RecordingSurface::DrawnHeightTwips() const {
     return bottom;
 }
 
+std::unique_ptr<window::OffscreenSurface> RecordingSurface::RedrawnAt(int dpi) const {
+    auto redrawn = std::make_unique<RecordingSurface>(width_, dpi);
+    redrawn->ops_ = ops_;
+    return redrawn;
+}
+
 std::vector<std::string> RecordingSurface::Texts() const {
     std::vector<std::string> texts;
     for (const DrawOp& op : ops_) {
@@ -159,6 +165,9 @@ void SimulatedWindow::ResizeClient(window::Size client) {
 void SimulatedWindow::ChangeDpi(int dpi, const window::Rect& suggested) {
     view_.SetDpi(dpi);
     view_.SetScrollBarWidth(kScrollBarWidth96 * dpi / window::kDefaultDpi);
+    if (const window::OffscreenSurface* drawing = view_.Drawing()) {
+        view_.ReplaceDrawing(drawing->RedrawnAt(dpi));
+    }
     SetWindowRect(suggested);
 }
 

@@ -213,7 +213,7 @@ class GdiSurface final : public OffscreenSurface {
     [[nodiscard]] double DrawnHeightTwips() const override { return drawnBottomTwips_; }
 
     // The same drawing made for another DPI from what was recorded.
-    [[nodiscard]] std::unique_ptr<GdiSurface> RedrawnAt(int dpi) const {
+    [[nodiscard]] std::unique_ptr<OffscreenSurface> RedrawnAt(int dpi) const override {
         auto redrawn =
             std::make_unique<GdiSurface>(widthTwips_, PixelsToTwips(heightPixels_, dpi_), dpi);
         for (const Recorded& item : recorded_) {
@@ -566,7 +566,7 @@ void Win32ReportWindow::OnDpiChanged(int dpi, const RECT& suggested) {
     view_.SetDpi(dpi);
     view_.SetScrollBarWidth(ScrollBarWidth(dpi));
     CreateFonts();
-    if (const auto* drawing = static_cast<const GdiSurface*>(view_.Drawing())) {
+    if (const OffscreenSurface* drawing = view_.Drawing()) {
         view_.ReplaceDrawing(drawing->RedrawnAt(dpi));
     }
     ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,

@@ -183,6 +183,22 @@ TEST(ReportRun, OnAWorkerGivesWhatItGivesOnTheCallingThread) {
     EXPECT_EQ(notifications, 21) << "one for each pass and one at the end";
 }
 
+TEST(ReportRun, ItsDrawingIsMadeAgainForAnotherDpiWithoutRunning) {
+    ScratchFolder folder;
+    report::VerificationReport report;
+    const auto at96 = platform::window::CreateOffscreenSurface(16800, 13290, 96);
+    report.Run(*at96);
+    ASSERT_TRUE(platform::runtime::DeleteFile(folder / "DLLver.log"));
+    const auto at144 = at96->RedrawnAt(144);
+    EXPECT_FALSE(platform::runtime::FileLen(folder / "DLLver.log").has_value());
+    EXPECT_DOUBLE_EQ(at144->TwipsPerPixelY(), 10);
+    EXPECT_DOUBLE_EQ(at144->Width(), 16800);
+    // The same lines at the same places: only the height of the last one may differ a little
+    // with the font's size in whole pixels.
+    EXPECT_GT(at96->DrawnHeightTwips(), 30 * 195);
+    EXPECT_NEAR(at144->DrawnHeightTwips(), at96->DrawnHeightTwips(), 40);
+}
+
 TEST(CopyText, PutsExactlyTheReportTextOfTheEndedRunOnTheClipboard) {
     ScratchFolder folder;
     report::Form1 form;

@@ -370,8 +370,14 @@ TEST_F(LongReport, ANewDpiKeepsThePlaceInTheReportAndTheButtonsAtTheirCorners) {
     window.Scroll(ScrollAction::kPageDown);
     const int position = window.View().ScrollPosition();
     ASSERT_GT(position, 0);
+    const auto ops = [&] {
+        return dynamic_cast<const RecordingSurface&>(*window.View().Drawing()).ops();
+    };
+    const std::vector<DrawOp> drawn = ops();
     m().windowFrame = {12, 46, 12, 12};
     window.ChangeDpi(144, Rect{0, 0, 1366, 728});
+    EXPECT_EQ(ops(), drawn) << "the same drawing, made again";
+    EXPECT_DOUBLE_EQ(window.View().Drawing()->TwipsPerPixelY(), 10);
     EXPECT_EQ(window.View().ScrollPosition(), (position * 3 + 1) / 2);  // 1.5 times, halves up
     const auto& layout = window.View().Layout();
     EXPECT_EQ(layout.copyText, (Rect{18, 616, 173, 648}));
