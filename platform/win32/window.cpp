@@ -411,15 +411,14 @@ HWND CreateChild(HWND parent, const wchar_t* className, const wchar_t* caption, 
     return child;
 }
 
+BOOL CALLBACK UncountChild(HWND, LPARAM) {
+    gui::CountUserObject(-1);
+    return TRUE;
+}
+
 // The children are destroyed with the window, right after its WM_DESTROY.
 void UncountChildWindows(HWND window) {
-    ::EnumChildWindows(
-        window,
-        [](HWND, LPARAM) -> BOOL {
-            gui::CountUserObject(-1);
-            return TRUE;
-        },
-        0);
+    ::EnumChildWindows(window, UncountChild, 0);
 }
 
 void Win32ReportWindow::CreateChildren() {
