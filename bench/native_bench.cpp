@@ -6,7 +6,7 @@
 #include "platform/runtime.h"
 #include "platform/sim/machine.h"
 #include "registry/registry_access.h"
-#include "report/form1.h"
+#include "report/verification_report.h"
 
 namespace {
 
@@ -14,11 +14,11 @@ constexpr const char* kTree = "Software\\KelvraBench";
 
 void BM_ReportRun(benchmark::State& state) {
     platform::sim::Reset();
-    report::Form1 form;
+    report::VerificationReport report;
     platform::sim::RecordingSurface surface(16800);
     for (auto _ : state) {
-        form.Paint(surface);
-        benchmark::DoNotOptimize(form.ReportText().data());
+        const std::string text = report.Run(surface);
+        benchmark::DoNotOptimize(text.data());
     }
 }
 BENCHMARK(BM_ReportRun)->Unit(benchmark::kMicrosecond);

@@ -18,7 +18,7 @@
 #include "platform/process_stats.h"
 #include "platform/window.h"
 #include "registry/registry_access.h"
-#include "report/form1.h"
+#include "report/verification_report.h"
 
 namespace {
 
@@ -29,12 +29,12 @@ double MillisecondsSince(Clock::time_point start) {
 }
 
 int Report(int runs) {
-    report::Form1 form;
+    report::VerificationReport report;
     const auto surface = platform::window::CreateOffscreenSurface(16800, 13290);
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const auto start = Clock::now();
-        form.Paint(*surface);
+        report.Run(*surface);
         times.push_back(MillisecondsSince(start));
     }
     std::sort(times.begin(), times.end());
@@ -48,14 +48,14 @@ void PrintResources(const char* label, const platform::process::Resources& r) {
 }
 
 int Soak(int runs) {
-    report::Form1 form;
+    report::VerificationReport report;
     const auto surface = platform::window::CreateOffscreenSurface(16800, 13290);
     for (int run = 0; run < 20; ++run) {
-        form.Paint(*surface);
+        report.Run(*surface);
     }
     PrintResources("after_20_runs", platform::process::CurrentResources());
     for (int run = 20; run < runs; ++run) {
-        form.Paint(*surface);
+        report.Run(*surface);
     }
     PrintResources(("after_" + std::to_string(runs) + "_runs").c_str(),
                    platform::process::CurrentResources());

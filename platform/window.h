@@ -1,4 +1,4 @@
-// The windowing run-time: the report window's drawing surface, its host window with the two
+// The windowing run-time: the report window's drawing surfaces, its host window with the two
 // buttons, the clipboard, the modal message box and ending the program.
 #pragma once
 
@@ -48,19 +48,75 @@ class Surface {
 // Tab stops of Print, in twips from where the printed text began.
 inline constexpr double kTabStopTwips = 720.0;
 
-// What the host window calls back.
+// A surface that draws off screen. A report run draws on one; the window then shows what it
+// drew without drawing anything again.
+class OffscreenSurface : public Surface {
+  public:
+    // The bottom of the lowest text line or line drawn since the last Cls, in twips.
+    [[nodiscard]] virtual double DrawnHeightTwips() const = 0;
+    // The same drawing made again for another DPI from what was drawn, in twips: the same
+    // texts and lines at the same positions, nothing run again.
+    [[nodiscard]] virtual std::unique_ptr<OffscreenSurface> RedrawnAt(int dpi) const = 0;
+};
+
+// An off-screen surface of the given size at `dpi` dots per inch (0: the screen's). Its
+// Width is `widthTwips`; it grows downwards as far as a run draws.
+std::unique_ptr<OffscreenSurface> CreateOffscreenSurface(double widthTwips, double heightTwips,
+                                                         int dpi = 0);
+
+// What a run draws for: the window's outer width (the run's Width), the height of its report
+// area and its dots per inch.
+struct Canvas {
+    double widthTwips = 0;
+    double heightTwips = 0;
+    int dpi = 0;
+};
+
+// The report window as the report's logic sees it. Every call comes on the window's own
+// thread, except a call of the notifier.
+class ReportWindow {
+  public:
+    ReportWindow() = default;
+    ReportWindow(const ReportWindow&) = delete;
+    ReportWindow& operator=(const ReportWindow&) = delete;
+    virtual ~ReportWindow() = default;
+
+    // Shows `text` in place of the report.
+    virtual void ShowStatus(std::string_view text) = 0;
+    // Shows `text` on the line below the status until the report is shown.
+    virtual void ShowNotice(std::string_view text) = 0;
+    // Shows a run's finished drawing, from its top; painting only copies it.
+    virtual void ShowReport(std::unique_ptr<OffscreenSurface> drawing) = 0;
+    [[nodiscard]] virtual Canvas RunCanvas() const = 0;
+    // A function that any thread may call, at any time, also after the window has gone: it
+    // has FormEvents::RunNotified called soon on the window's thread while the window lives.
+    [[nodiscard]] virtual std::function<void()> Notifier() = 0;
+};
+
+// What the window tells the report's logic, on the window's thread.
 class FormEvents {
   public:
     virtual ~FormEvents() = default;
-    virtual void Paint(Surface& surface) = 0;
-    virtual void CopyTextClicked() = 0;
+    // The window has been shown for the first time.
+    virtual void Shown(ReportWindow& window) = 0;
+    // The user asked for the report again (F5).
+    virtual void RunAgainRequested(ReportWindow& window) = 0;
+    // Something called the window's notifier.
+    virtual void RunNotified(ReportWindow& window) = 0;
+    virtual void CopyTextClicked(ReportWindow& window) = 0;
+    // "Done", Esc and the window's close command.
     virtual void DoneClicked() = 0;
+    // Whether a run may still be inside a DLL's start-up code.
+    [[nodiscard]] virtual bool RunInProgress() const = 0;
 };
 
-// Shows the report window, runs it until it is closed and returns the process exit code.
+// Shows the report window, runs it until it is closed and returns the process exit code, 0.
+// When a run is still in progress at the end, the process ends at once, with exit code 0,
+// without destroying the window: a DLL's start-up code may hold the loader lock for good,
+// and both destroying the window's controls and an orderly exit may wait for that lock.
 int RunReportWindow(FormEvents& events);
 
-// Asks the window to close and the program to end with exit code 0 (Unload, then End).
+// The window disappears at once and the program ends with exit code 0 (Unload, then End).
 void EndProgram();
 
 // Puts the text on the clipboard as Unicode text; false when the clipboard refused.
@@ -69,18 +125,12 @@ bool SetClipboardText(std::string_view text);
 // The Unicode text on the clipboard; nullopt when it holds none or cannot be read.
 std::optional<std::string> GetClipboardText();
 
-// A modal message box with the text and a single OK button.
+// A modal message box with the text and a single OK button. Shown from another thread than
+// the window's, it has no owner, so that the window stays usable.
 void MessageBox(std::string_view text);
 
 // While a sink is set, message boxes are not shown: their texts go to the sink instead (runs
 // without a window, which must never wait for a click). An empty function shows them again.
 void RedirectMessageBoxes(std::function<void(std::string_view)> sink);
-
-}  // namespace platform::window
-
-namespace platform::window {
-
-// A surface of the given size that draws off screen (tests, and the window's back buffer).
-std::unique_ptr<Surface> CreateOffscreenSurface(double widthTwips, double heightTwips);
 
 }  // namespace platform::window

@@ -1,127 +1,54 @@
 #include "report/form1.h"
 
-#include <array>
-#include <exception>
-
 #include "report/file_table.h"
-#include "report/install_folder_checks.h"
 
 namespace report {
-namespace {
 
-using platform::runtime::OutputFile;
+std::string ProgressText(const VerificationReport::Progress& progress) {
+    if (progress.pass <= 0) {
+        return "Starting the report";
+    }
+    if (progress.fileName.empty()) {
+        return "Checking the install folder and the PATH";
+    }
+    return "Checking " + std::string(progress.fileName) + " (" + std::to_string(progress.pass) +
+           " of " + std::to_string(kFileList.size()) + ")";
+}
 
-// A step of the run that fails is skipped without a trace; the run goes on.
-template <typename Step>
-void SkipOnFailure(Step&& step) noexcept {
-    try {
-        step();
-    } catch (...) {  // NOLINT(bugprone-empty-catch): skipping is the run's rule
+void Form1::Shown(platform::window::ReportWindow& window) {
+    StartRun(window);
+}
+
+void Form1::RunAgainRequested(platform::window::ReportWindow& window) {
+    if (!RunInProgress()) {
+        StartRun(window);
     }
 }
 
-void WriteLog(OutputFile* log, std::string_view line) {
-    if (log != nullptr) {
-        log->PrintLine(line);
-    }
+void Form1::StartRun(platform::window::ReportWindow& window) {
+    window.ShowStatus(ProgressText({}));
+    run_ = std::make_unique<BackgroundRun>(report_, window.RunCanvas(), window.Notifier());
 }
 
-std::string TitleNow(std::string_view prefix, const fileinfo::CDLLVersion& version) {
-    return TitleLine(prefix, platform::runtime::FormatShortDate(platform::runtime::Now()),
-                     version.GetOSVersion());
-}
-
-}  // namespace
-
-std::string TitleLine(std::string_view prefix, std::string_view date, std::string_view osName) {
-    std::string line(prefix);
-    line += date;
-    line += " on ";
-    line += osName;
-    return line;
-}
-
-void Form1::Paint(platform::window::Surface& surface) {
-    Run run{surface, fileinfo::CDLLVersion{}, {}, nullptr};
-    SkipOnFailure([&] { surface.Cls(); });
-    SkipOnFailure([&] { run.columns = ComputeColumnPositions(surface.Width()); });
-    reportText_.clear();
-    SkipOnFailure([&] { run.log = OutputFile::Open(kLogFileName, OutputFile::Mode::kCreate); });
-    SkipOnFailure([&] { DrawTitleAndHeader(run); });
-    SkipOnFailure([&] { DrawSeparator(run); });
-    SkipOnFailure([&] { WriteFileSectionHeading(run); });
-    for (int pass = 1; pass <= kPassCount; ++pass) {
-        SkipOnFailure([&] { RunPass(run, pass); });
-    }
-    run.log.reset();  // closes the log file
-}
-
-void Form1::DrawTitleAndHeader(Run& run) {
-    auto& s = run.surface;
-    const std::string title = TitleNow(kReportTitlePrefix, run.version);
-    reportText_ = title;
-    s.Print(title, true);
-    s.Print("", true);
-
-    struct Column {
-        std::string_view name;
-        long x;
-    };
-    const std::array<Column, 5> header = {{{" File", 0},
-                                           {" Reg_Info", run.columns.regInfo},
-                                           {"Date", run.columns.date},
-                                           {"Size", run.columns.size},
-                                           {" Version", run.columns.version}}};
-    for (const Column& column : header) {
-        reportText_ += '\t';
-        reportText_ += column.name;
-        if (column.x != 0) {
-            s.SetCurrentX(static_cast<double>(column.x));
-        }
-        s.Print(column.name, false);
-    }
-    s.Print("", true);
-    s.Print("", true);
-}
-
-void Form1::DrawSeparator(Run& run) {
-    auto& s = run.surface;
-    const double width = s.Width();
-    s.Line(0, s.CurrentY(), width, 0, platform::window::kButtonShadow);
-    s.SetCurrentY(s.CurrentY() + s.TwipsPerPixelY());
-    s.Line(0, s.CurrentY(), width, 0, platform::window::k3DHighlight);
-    s.SetCurrentX(0);
-    s.SetCurrentY(s.TwipsPerPixelY() * 4 + s.CurrentY());
-}
-
-void Form1::WriteFileSectionHeading(Run& run) {
-    const std::string title = TitleNow(kFileSectionTitlePrefix, run.version);
-    WriteLog(run.log.get(), title);
-    reportText_ += "\r\r";
-    reportText_ += title;
-    WriteLog(run.log.get(), "");
-    WriteLog(run.log.get(), kLogColumnHeader);
-    reportText_ += "\r\r";
-    reportText_ += kLogColumnHeader;
-}
-
-void Form1::RunPass(Run& run, int pass) {
-    if (pass <= static_cast<int>(kFileList.size())) {
-        AppendLine(RunFilePass(run.surface, run.version, run.columns, pass));
+void Form1::RunNotified(platform::window::ReportWindow& window) {
+    if (!run_) {
         return;
     }
-    const InstallFolderResult checks =
-        RunInstallFolderChecks(run.surface, fileSystem_, pathTable_, installFolder_);
-    AppendLine(checks.message);
-    AppendLine(checks.pathReport);
+    std::optional<BackgroundRun::Result> result = run_->TakeResult();
+    if (!result) {
+        window.ShowStatus(ProgressText(run_->LatestProgress()));
+        return;
+    }
+    run_.reset();  // the worker has ended its work: this only collects the thread
+    reportText_ = std::move(result->reportText);
+    window.ShowReport(std::move(result->drawing));
 }
 
-void Form1::AppendLine(std::string_view line) {
-    reportText_ += '\r';
-    reportText_ += line;
-}
-
-void Form1::CopyTextClicked() {
+void Form1::CopyTextClicked(platform::window::ReportWindow& window) {
+    if (RunInProgress()) {
+        window.ShowNotice(kReportNotCompleteMessage);
+        return;
+    }
     if (reportText_.empty()) {
         return;
     }

@@ -1,64 +1,56 @@
-// Form1, the report window's logic: every paint runs the whole "System Files verification"
-// and puts the report on the window, into "DLLver.log" and into the report text that
-// "Copy Text" puts on the clipboard.
+// Form1, the report window's logic: the report runs once, off the window's thread, when the
+// window is first shown and again on request (F5); the window shows which file is being
+// checked until the run has ended, then the run's drawing. "Copy Text" copies the report
+// text of the latest complete run, "Done" ends the program.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "fileinfo/dll_version.h"
-#include "pathcheck/path_table.h"
-#include "platform/runtime.h"
-#include "platform/scripting.h"
 #include "platform/window.h"
-#include "report/column_layout.h"
+#include "report/background_run.h"
+#include "report/verification_report.h"
 
 namespace report {
 
-inline constexpr std::string_view kLogFileName = "DLLver.log";
-inline constexpr std::string_view kReportTitlePrefix = "  Kelvra System Files verification ";
-inline constexpr std::string_view kFileSectionTitlePrefix = "  File version verification ";
-inline constexpr std::string_view kLogColumnHeader = "  File,Reg_Info,Date,Size,Version";
 inline constexpr std::string_view kCopyFailedMessage =
     "The report could not be copied to the clipboard.";
-inline constexpr int kPassCount = 20;
+// Shown on the window, not in a message box: while a DLL's start-up code runs, the loader
+// lock that a message box may wait for is not free.
+inline constexpr std::string_view kReportNotCompleteMessage =
+    "The report is not complete yet, so nothing was copied. Click \"Copy Text\" again once "
+    "the report is shown.";
 
-// A title line: the prefix, the date, " on " and the name of the running Windows version.
-std::string TitleLine(std::string_view prefix, std::string_view date, std::string_view osName);
+// What the window shows while a run is at `progress`, e.g. "Checking libmmd.dll (17 of 19)".
+std::string ProgressText(const VerificationReport::Progress& progress);
 
 class Form1 final : public platform::window::FormEvents {
   public:
-    Form1() = default;  // the window's file system object is its member
+    Form1() = default;
+    Form1(const Form1&) = delete;
+    Form1& operator=(const Form1&) = delete;
+    ~Form1() override = default;  // waits for a run in progress
 
-    // One complete report run.
-    void Paint(platform::window::Surface& surface) override;
-    void CopyTextClicked() override;
+    void Shown(platform::window::ReportWindow& window) override;
+    // Ignored while a run is in progress: that run is the one asked for.
+    void RunAgainRequested(platform::window::ReportWindow& window) override;
+    void RunNotified(platform::window::ReportWindow& window) override;
+    // While a run is in progress it copies nothing and says so on the window.
+    void CopyTextClicked(platform::window::ReportWindow& window) override;
     void DoneClicked() override;
 
-    // The report text of the latest run: lines separated by CR alone.
+    // From the start of a run until the window has been told of its end.
+    [[nodiscard]] bool RunInProgress() const override { return run_ != nullptr; }
+    // The report text of the latest complete run; "" before the first has ended.
     [[nodiscard]] const std::string& ReportText() const { return reportText_; }
 
   private:
-    // What one run shares between its steps and passes.
-    struct Run {
-        platform::window::Surface& surface;
-        fileinfo::CDLLVersion version;
-        ColumnPositions columns;
-        std::unique_ptr<platform::runtime::OutputFile> log;
-    };
+    void StartRun(platform::window::ReportWindow& window);
 
-    void DrawTitleAndHeader(Run& run);
-    void DrawSeparator(Run& run);
-    void WriteFileSectionHeading(Run& run);
-    void RunPass(Run& run, int pass);
-    void AppendLine(std::string_view line);
-
-    platform::scripting::FileSystemObject fileSystem_;
+    VerificationReport report_;
     std::string reportText_;
-    std::string installFolder_;
-    // Built at the first run and kept for the window's life.
-    pathcheck::PathFolderTable pathTable_;
+    std::unique_ptr<BackgroundRun> run_;  // last: its worker uses report_
 };
 
 }  // namespace report

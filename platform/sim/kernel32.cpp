@@ -51,7 +51,12 @@ Module LoadLibrary(std::string_view name) {
         return Module{};
     }
     m.lastError = 0;
-    return Module{m.AddLoadedModule(*result.path)};
+    const bool mapped = !m.modules.contains(text::AsciiUpper(BaseName(*result.path)));
+    Module module{m.AddLoadedModule(*result.path)};
+    if (mapped && m.libraryStartup) {
+        m.libraryStartup(*result.path);
+    }
+    return module;
 }
 
 RawModule GetModuleHandle(std::string_view name) {

@@ -17,6 +17,7 @@
 #include "platform/registry.h"
 #include "platform/runtime.h"
 #include "platform/window.h"
+#include "platform/window_layout.h"
 
 namespace platform::sim {
 
@@ -58,6 +59,7 @@ struct DrawOp {
     double dy = 0;
     window::Color color = 0;
     std::string font;  // kText: face, size and weight
+    friend bool operator==(const DrawOp&, const DrawOp&) = default;
 };
 
 class Machine {
@@ -114,6 +116,10 @@ class Machine {
     // Loads (or references) a module already in the table or a file found by path.
     kernel32::RawModule AddLoadedModule(std::string_view path);
 
+    // Runs where a DLL's start-up code would: on the loading thread, inside LoadLibrary,
+    // whenever it maps a module that was not loaded. Tests count loads or block one here.
+    std::function<void(const std::string& path)> libraryStartup;
+
     // --- The closed library: present or not, and what its function does.
     bool closedLibraryPresent = true;
     std::function<void(std::string& name, std::string& pathBuffer)> findFileInPath;
@@ -138,6 +144,11 @@ class Machine {
     double windowWidthTwips = 16800;  // the window's outer width
     // Every surface leaks its font: for showing that the leak checks catch a leak.
     bool surfacesLeakTheirFont = false;
+    // The screen the window opens on: its work area and DPI, and what the window's frame
+    // adds around the client area at that DPI.
+    window::Rect workArea{0, 0, 1920, 1040};
+    int dpi = window::kDefaultDpi;
+    window::FrameInsets windowFrame{8, 31, 8, 8};
 
   private:
     std::map<std::string, File> files_;    // by canonical path
@@ -158,9 +169,9 @@ struct SimGdiObjectTraits : gui::CountedGdi {
 using SimGdiObject = UniqueHandle<SimGdiObjectTraits>;
 
 // The surface of the simulated window: records every operation with its coordinates.
-class RecordingSurface : public window::Surface {
+class RecordingSurface : public window::OffscreenSurface {
   public:
-    explicit RecordingSurface(double widthTwips);
+    explicit RecordingSurface(double widthTwips, int dpi = window::kDefaultDpi);
 
     void Cls() override;
     void Print(std::string_view text, bool endLine) override;
@@ -170,7 +181,11 @@ class RecordingSurface : public window::Surface {
     void SetCurrentY(double y) override { y_ = y; }
     [[nodiscard]] double Width() const override { return width_; }
     void Line(double x1, double y1, double dx, double dy, window::Color color) override;
-    [[nodiscard]] double TwipsPerPixelY() const override { return 15.0; }
+    [[nodiscard]] double TwipsPerPixelY() const override { return 1440.0 / dpi_; }
+    // The bottom of the lowest text line or line recorded since the last Cls.
+    [[nodiscard]] double DrawnHeightTwips() const override;
+    // The same operations on a surface of that DPI.
+    [[nodiscard]] std::unique_ptr<window::OffscreenSurface> RedrawnAt(int dpi) const override;
 
     [[nodiscard]] const std::vector<DrawOp>& ops() const { return ops_; }
     // The texts drawn, in order.
@@ -181,6 +196,7 @@ class RecordingSurface : public window::Surface {
 
   private:
     double width_;
+    int dpi_;
     double x_ = 0;
     double y_ = 0;
     std::vector<DrawOp> ops_;

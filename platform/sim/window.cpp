@@ -1,8 +1,12 @@
-// The simulated windowing run-time: a surface that records what it draws, a clipboard, the
-// message boxes shown and the end of the program.
+// The simulated windowing run-time: a surface that records what it draws, the window the
+// tests drive, a clipboard, the message boxes shown and the end of the program.
+#include <algorithm>
 #include <array>
+#include <functional>
+#include <mutex>
 
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_window.h"
 #include "platform/window.h"
 
 namespace platform::sim {
@@ -26,9 +30,13 @@ DrawOp MakeOp(DrawOp::Kind kind, double x, double y) {
     return op;
 }
 
+// Message boxes may come from a run's worker and from the window's thread at once.
+std::mutex g_messageBoxes;
+
 }  // namespace
 
-RecordingSurface::RecordingSurface(double widthTwips) : width_(widthTwips), font_(1) {
+RecordingSurface::RecordingSurface(double widthTwips, int dpi)
+    : width_(widthTwips), dpi_(dpi > 0 ? dpi : window::kDefaultDpi), font_(1) {
     if (machine().surfacesLeakTheirFont) {
         (void)font_.release();
     }
@@ -97,6 +105,24 @@ void RecordingSurface::Line(double x1, double y1, double dx, double dy, window::
     y_ = y1 + dy;
 }
 
+double RecordingSurface::DrawnHeightTwips() const {
+    double bottom = 0;
+    for (const DrawOp& op : ops_) {
+        if (op.kind == DrawOp::Kind::kText) {
+            bottom = std::max(bottom, op.y + kLineHeight);
+        } else if (op.kind == DrawOp::Kind::kLine) {
+            bottom = std::max(bottom, std::max(op.y, op.y + op.dy) + TwipsPerPixelY());
+        }
+    }
+    return bottom;
+}
+
+std::unique_ptr<window::OffscreenSurface> RecordingSurface::RedrawnAt(int dpi) const {
+    auto redrawn = std::make_unique<RecordingSurface>(width_, dpi);
+    redrawn->ops_ = ops_;
+    return redrawn;
+}
+
 std::vector<std::string> RecordingSurface::Texts() const {
     std::vector<std::string> texts;
     for (const DrawOp& op : ops_) {
@@ -107,19 +133,145 @@ std::vector<std::string> RecordingSurface::Texts() const {
     return texts;
 }
 
+SimulatedWindow::SimulatedWindow(window::FormEvents& events)
+    : events_(events), view_(machine().dpi) {
+    view_.SetScrollBarWidth(kScrollBarWidth96 * view_.Dpi() / window::kDefaultDpi);
+}
+
+SimulatedWindow::~SimulatedWindow() {
+    const std::lock_guard lock(mailbox_->mutex);
+    mailbox_->open = false;
+}
+
+void SimulatedWindow::Show() {
+    const Machine& m = machine();
+    SetWindowRect(window::InitialWindowRect(m.workArea, m.windowFrame, view_.Dpi()));
+    events_.Shown(*this);
+}
+
+void SimulatedWindow::SetWindowRect(const window::Rect& rect) {
+    windowRect_ = rect;
+    const window::FrameInsets& frame = machine().windowFrame;
+    view_.Resize({std::max(0, rect.Width() - frame.left - frame.right),
+                  std::max(0, rect.Height() - frame.top - frame.bottom)});
+}
+
+void SimulatedWindow::ResizeClient(window::Size client) {
+    const window::FrameInsets& frame = machine().windowFrame;
+    windowRect_.right = windowRect_.left + frame.left + client.width + frame.right;
+    windowRect_.bottom = windowRect_.top + frame.top + client.height + frame.bottom;
+    view_.Resize(client);
+}
+
+void SimulatedWindow::ChangeDpi(int dpi, const window::Rect& suggested) {
+    view_.SetDpi(dpi);
+    view_.SetScrollBarWidth(kScrollBarWidth96 * dpi / window::kDefaultDpi);
+    if (const window::OffscreenSurface* drawing = view_.Drawing()) {
+        view_.ReplaceDrawing(drawing->RedrawnAt(dpi));
+    }
+    SetWindowRect(suggested);
+}
+
+int SimulatedWindow::DeliverNotifications(std::chrono::milliseconds wait) {
+    int count = 0;
+    {
+        std::unique_lock lock(mailbox_->mutex);
+        mailbox_->arrived.wait_for(lock, wait, [&] { return mailbox_->pending > 0; });
+        count = std::exchange(mailbox_->pending, 0);
+    }
+    for (int i = 0; i < count; ++i) {
+        events_.RunNotified(*this);
+    }
+    return count;
+}
+
+bool SimulatedWindow::DeliverUntil(const std::function<bool()>& done,
+                                   std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        DeliverNotifications(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<DrawOp> SimulatedWindow::Paint() {
+    ++paints_;
+    std::vector<DrawOp> drawn;
+    if (const auto* drawing = dynamic_cast<const RecordingSurface*>(view_.Drawing())) {
+        const double offset = view_.ScrollOffsetTwips();
+        for (DrawOp op : drawing->ops()) {
+            op.y -= offset;
+            drawn.push_back(std::move(op));
+        }
+    } else {
+        double y = 0;
+        for (const std::string& line : {view_.Status(), view_.Notice()}) {
+            if (!line.empty()) {
+                DrawOp text;
+                text.kind = DrawOp::Kind::kText;
+                text.y = y;
+                text.text = line;
+                drawn.push_back(std::move(text));
+            }
+            y += RecordingSurface::kLineHeight;
+        }
+    }
+    return drawn;
+}
+
+void SimulatedWindow::PressKey(Key key) {
+    switch (key) {
+        case Key::kEscape:
+            events_.DoneClicked();
+            break;
+        case Key::kF5:
+            events_.RunAgainRequested(*this);
+            break;
+    }
+}
+
+void SimulatedWindow::ShowStatus(std::string_view text) {
+    view_.ShowStatus(std::string(text));
+}
+
+void SimulatedWindow::ShowReport(std::unique_ptr<window::OffscreenSurface> drawing) {
+    view_.ShowDrawing(std::move(drawing));
+}
+
+window::Canvas SimulatedWindow::RunCanvas() const {
+    const int dpi = view_.Dpi();
+    return window::Canvas{window::PixelsToTwips(windowRect_.Width(), dpi),
+                          window::PixelsToTwips(view_.Layout().reportArea.Height(), dpi), dpi};
+}
+
+std::function<void()> SimulatedWindow::Notifier() {
+    return [mailbox = mailbox_] {
+        const std::lock_guard lock(mailbox->mutex);
+        if (mailbox->open) {
+            ++mailbox->pending;
+            mailbox->arrived.notify_all();
+        }
+    };
+}
+
 }  // namespace platform::sim
 
 namespace platform::window {
 
-std::unique_ptr<Surface> CreateOffscreenSurface(double widthTwips, double heightTwips) {
-    (void)heightTwips;
-    return std::make_unique<sim::RecordingSurface>(widthTwips);
+std::unique_ptr<OffscreenSurface> CreateOffscreenSurface(double widthTwips, double heightTwips,
+                                                         int dpi) {
+    (void)heightTwips;  // a recording has no size of its own
+    return std::make_unique<sim::RecordingSurface>(widthTwips, dpi);
 }
 
 int RunReportWindow(FormEvents& events) {
-    auto& m = sim::machine();
-    sim::RecordingSurface surface(m.windowWidthTwips);
-    events.Paint(surface);
+    sim::SimulatedWindow window(events);
+    window.Show();
+    window.DeliverUntil([&] { return window.View().Drawing() != nullptr; });
+    window.Paint();
     return 0;
 }
 
@@ -157,6 +309,7 @@ void MessageBox(std::string_view text) {
         MessageSink()(text);
         return;
     }
+    const std::lock_guard lock(sim::g_messageBoxes);
     sim::machine().messageBoxes.emplace_back(text);
 }
 

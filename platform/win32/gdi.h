@@ -69,4 +69,28 @@ class WindowDc {
     HDC dc_;
 };
 
+// The DC of a WM_PAINT, from BeginPaint, ended by EndPaint.
+class PaintDc {
+  public:
+    explicit PaintDc(HWND window) noexcept : window_(window), dc_(::BeginPaint(window, &paint_)) {
+        if (dc_ != nullptr) {
+            gui::CountGdiObject(+1);
+        }
+    }
+    PaintDc(const PaintDc&) = delete;
+    PaintDc& operator=(const PaintDc&) = delete;
+    ~PaintDc() {
+        if (dc_ != nullptr) {
+            ::EndPaint(window_, &paint_);
+            gui::CountGdiObject(-1);
+        }
+    }
+    [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+  private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
+    HDC dc_;
+};
+
 }  // namespace platform::win32

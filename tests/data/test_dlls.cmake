@@ -6,6 +6,8 @@
 #   kelvra_badimport.dll  imports kernel32.dll and kelvra_missing_dependency.dll (found nowhere)
 #   kelvra_usesver2.dll   imports kelvra_ver2.dll
 #   kelvra_initfails.dll  start-up code that refuses to load
+#   kelvra_startup_box.dll    its start-up code shows a message box
+#   kelvra_startup_sleep.dll  its start-up code sleeps (KELVRA_STARTUP_SLEEP_SECONDS, 30 s)
 # and testdata/ itself holds kelvra_x86.dll and kelvra_x64.dll, the same source for each machine.
 # No C run-time: -nostdlib, our own entry point, stripped.
 
@@ -88,6 +90,10 @@ foreach(arch x86 x64)
                       DEPENDS ${obj}/libkelvra_ver2.a)
   kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_initfails.dll
                       ${KELVRA_TESTDATA_SRC}/init_fails_dll.c)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_box.dll
+                      ${KELVRA_TESTDATA_SRC}/startup_box_dll.c LIBS -luser32)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_sleep.dll
+                      ${KELVRA_TESTDATA_SRC}/startup_sleep_dll.c LIBS -lkernel32)
   kelvra_add_test_dll(${KELVRA_TESTDATA_DIR} ${prefix} ${entry}
                       ${KELVRA_TESTDATA_DIR}/kelvra_${arch}.dll ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
 endforeach()

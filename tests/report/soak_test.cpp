@@ -3,10 +3,15 @@
 // memory) must not grow after the first runs.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
 #include "platform/runtime.h"
 #include "platform/window.h"
 #include "registry/registry_access.h"
-#include "report/form1.h"
+#include "report/background_run.h"
+#include "report/verification_report.h"
 #include "support/resource_check.h"
 #include "support/scratch_folder.h"
 
@@ -21,24 +26,29 @@ constexpr int kWarmUp = 20;
 
 TEST(Soak, AThousandReportRunsHoldNothingMore) {
     kelvra::test::ScratchFolder scratch;
-    report::Form1 form;
-    const auto surface = platform::window::CreateOffscreenSurface(16800, 13290);
-    // Most runs repaint the same surface; every tenth draws on a surface of its own, as a
-    // window does when it is resized.
-    const auto run = [&](int index) {
-        if (index % 10 == 9) {
-            form.Paint(*platform::window::CreateOffscreenSurface(16800, 13290));
-        } else {
-            form.Paint(*surface);
-        }
+    report::VerificationReport report;
+    // As the window runs it: on a worker of its own, which makes the run's surface; the
+    // drawing is handed over at the end and dropped when the next run's drawing comes.
+    std::unique_ptr<platform::window::OffscreenSurface> shown;
+    const auto run = [&] {
+        std::mutex mutex;
+        std::condition_variable changed;
+        report::BackgroundRun background(report, {16800, 13290, 0}, [&] {
+            const std::lock_guard lock(mutex);
+            changed.notify_all();
+        });
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(
+            changed.wait_for(lock, std::chrono::minutes(1), [&] { return background.Ended(); }));
+        shown = std::move(background.TakeResult()->drawing);
     };
     for (int index = 0; index < kWarmUp; ++index) {
-        run(index);
+        run();
     }
     const HeldResources before = CurrentlyHeld();
-    EXPECT_GT(before.owned.gdi, 0) << "the surface holds a font and a bitmap";
+    EXPECT_GT(before.owned.gdi, 0) << "the drawing shown holds a font and a bitmap";
     for (int index = kWarmUp; index < kRuns; ++index) {
-        run(index);
+        run();
     }
     EXPECT_TRUE(NothingGrew(before, CurrentlyHeld()));
 }

@@ -6,7 +6,7 @@
 #include "fileinfo/dll_version.h"
 #include "platform/sim/machine.h"
 #include "report/file_table.h"
-#include "report/form1.h"
+#include "report/verification_report.h"
 #include "support/test_data.h"
 
 namespace {
@@ -46,9 +46,9 @@ class FileTable : public ::testing::Test {
 };
 
 TEST_F(FileTable, ResultLinesByteForByte) {
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
+    const std::string reportText = form.Run(surface);
     const std::size_t ver6Size = kelvra::test::TestDataBytes("x86/kelvra_ver6.dll").size();
     const std::size_t ver2Size = kelvra::test::TestDataBytes("x86/kelvra_ver2.dll").size();
     std::vector<std::string> expected;
@@ -66,7 +66,7 @@ TEST_F(FileTable, ResultLinesByteForByte) {
         "application., n/a, 2006-05-17, " +
         std::to_string(kelvra::test::TestDataBytes("x64/kelvra_ver2.dll").size()) +
         " bytes, 2.0.50727.42";
-    const auto lines = ResultLines(form.ReportText());
+    const auto lines = ResultLines(reportText);
     ASSERT_GE(lines.size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(lines[i], expected[i]) << "pass " << i + 1;
@@ -74,9 +74,9 @@ TEST_F(FileTable, ResultLinesByteForByte) {
 }
 
 TEST_F(FileTable, RowsAtTheColumnsAndSpacersOnTheWindowOnly) {
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16815);
-    form.Paint(surface);
+    const std::string reportText = form.Run(surface);
     std::vector<DrawOp> texts;
     for (const DrawOp& op : surface.ops()) {
         if (op.kind == DrawOp::Kind::kText && op.y >= 855) {
@@ -120,15 +120,15 @@ TEST_F(FileTable, RowsAtTheColumnsAndSpacersOnTheWindowOnly) {
     EXPECT_EQ(rowY("  Can't load C:\\Tools\\libmmd.dll: libmmd.dll is not a valid Win32 "
                    "application."),
               rowY("  Unable to locate libifcoremd.dll") + h);
-    EXPECT_EQ(form.ReportText().find("  \r"), std::string::npos);
+    EXPECT_EQ(reportText.find("  \r"), std::string::npos);
 }
 
 TEST_F(FileTable, WithoutTheClosedLibraryOnlyItsCallersGetTheErrorRow) {
     m().closedLibraryPresent = false;
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
-    const auto lines = ResultLines(form.ReportText());
+    const std::string reportText = form.Run(surface);
+    const auto lines = ResultLines(reportText);
     EXPECT_EQ(lines[0], "  Error loading file info for : COMDLG32.ocx");
     EXPECT_EQ(lines[5].substr(0, 34), "C:\\WINDOWS\\system32\\MSCOMCTL.OCX, ");
     EXPECT_EQ(lines[12], "C:\\WINDOWS\\system32\\GDI32.dll, n/a, 2006-05-17, 2 bytes, ");

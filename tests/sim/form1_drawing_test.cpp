@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/sim/machine.h"
+#include "platform/sim/simulated_window.h"
 #include "report/form1.h"
 
 namespace {
@@ -32,23 +33,23 @@ class Form1Drawing : public ::testing::Test {
 };
 
 TEST_F(Form1Drawing, LogFileByteForByte) {
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
+    const std::string reportText = form.Run(surface);
     const std::string head =
         "  Kelvra System Files verification 04.03.2026 on Windows 2000 (Build 2195)\t File"
         "\t Reg_Info\tDate\tSize\t Version\r\r  File version verification 04.03.2026 on "
         "Windows 2000 (Build 2195)\r\r  File,Reg_Info,Date,Size,Version\r";
-    EXPECT_EQ(form.ReportText().substr(0, head.size()), head);
+    EXPECT_EQ(reportText.substr(0, head.size()), head);
     EXPECT_EQ(machine().FindFile("C:\\Users\\Tester\\DLLver.log")->bytes,
               "  File version verification 04.03.2026 on Windows 2000 (Build 2195)\r\n\r\n"
               "  File,Reg_Info,Date,Size,Version\r\n");
 }
 
 TEST_F(Form1Drawing, TitleHeaderRowAndEtchedSeparator) {
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16815);
-    form.Paint(surface);
+    form.Run(surface);
     const auto& ops = surface.ops();
     ASSERT_FALSE(ops.empty());
     EXPECT_EQ(ops.front().kind, DrawOp::Kind::kCls);
@@ -91,25 +92,26 @@ TEST_F(Form1Drawing, TitleHeaderRowAndEtchedSeparator) {
 
 TEST_F(Form1Drawing, ALockedLogLeavesNoFileAndNoMessage) {
     machine().SetReadOnlyFolder(machine().currentDirectory, true);
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
+    const std::string reportText = form.Run(surface);
     EXPECT_EQ(machine().FindFile("DLLver.log"), nullptr);
     EXPECT_TRUE(machine().messageBoxes.empty());
-    EXPECT_NE(form.ReportText().find("  File,Reg_Info,Date,Size,Version"), std::string::npos);
+    EXPECT_NE(reportText.find("  File,Reg_Info,Date,Size,Version"), std::string::npos);
 }
 
 TEST_F(Form1Drawing, AClipboardFailureIsToldAndTheProgramGoesOn) {
     report::Form1 form;
-    RecordingSurface surface(16800);
-    form.Paint(surface);
+    platform::sim::SimulatedWindow window(form);
+    window.Show();
+    ASSERT_TRUE(window.DeliverUntil([&] { return !form.RunInProgress(); }));
     machine().clipboardFails = true;
-    form.CopyTextClicked();
+    window.ClickCopyText();
     EXPECT_EQ(machine().messageBoxes,
               std::vector<std::string>{std::string(report::kCopyFailedMessage)});
     EXPECT_FALSE(machine().programEnded);
     machine().clipboardFails = false;
-    form.CopyTextClicked();
+    window.ClickCopyText();
     EXPECT_EQ(machine().clipboard, form.ReportText());
 }
 

@@ -4,8 +4,8 @@
 #include "platform/sim/machine.h"
 #include "platform/text.h"
 #include "report/file_table.h"
-#include "report/form1.h"
 #include "report/install_folder_checks.h"
+#include "report/verification_report.h"
 
 namespace {
 
@@ -52,9 +52,9 @@ TEST_F(InstallFolderChecks, MessagesNameTheFolderTested) {
 
 TEST_F(InstallFolderChecks, TheWholeReportTextByteForByte) {
     m().AddFolder("C:\\Program Files\\Bin\\Quorvane");
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
+    const std::string reportText = form.Run(surface);
     std::string expected =
         "  Kelvra System Files verification 12/8/2026 on Windows NT 4.0\t File\t Reg_Info\tDate"
         "\tSize\t Version\r\r  File version verification 12/8/2026 on Windows NT 4.0\r\r"
@@ -71,13 +71,13 @@ TEST_F(InstallFolderChecks, TheWholeReportTextByteForByte) {
         "\rQuorvane C:\\Program Files\\Bin\\Quorvane\\\r\tFull Path Name: C:\\Program "
         "Files\\Bin\\Quorvane\\\r"
         "\r\rUser PATH environment variables\r\r";
-    EXPECT_EQ(form.ReportText(), expected);
+    EXPECT_EQ(reportText, expected);
 }
 
 TEST_F(InstallFolderChecks, WindowOrderOfThePass) {
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
+    const std::string reportText = form.Run(surface);
     const auto texts = Texts(surface);
     const auto heading = std::find_if(texts.begin(), texts.end(), [](const DrawOp& op) {
         return op.text == "  Check that install folder exists";
@@ -106,17 +106,14 @@ TEST_F(InstallFolderChecks, WindowOrderOfThePass) {
 }
 
 TEST_F(InstallFolderChecks, EveryRunStartsItsPathReportAfresh) {
-    report::Form1 form;
+    report::VerificationReport form;
     RecordingSurface surface(16800);
-    form.Paint(surface);
-    const std::string first = form.ReportText();
+    const std::string first = form.Run(surface);
     // The table is kept from the first run: a changed PATH shows only in a new window.
     m().SetEnv("PATH", "C:\\Elsewhere\\Quorvane");
-    form.Paint(surface);
-    EXPECT_EQ(form.ReportText(), first);
-    report::Form1 newWindow;
-    newWindow.Paint(surface);
-    EXPECT_NE(newWindow.ReportText().find("C:\\Elsewhere\\Quorvane"), std::string::npos);
+    EXPECT_EQ(form.Run(surface), first);
+    report::VerificationReport newWindow;
+    EXPECT_NE(newWindow.Run(surface).find("C:\\Elsewhere\\Quorvane"), std::string::npos);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "platform/sim/machine.h"
 #include "platform/window.h"
-#include "report/form1.h"
+#include "report/verification_report.h"
 #include "support/resource_check.h"
 #include "support/scratch_folder.h"
 
@@ -15,9 +15,9 @@ using kelvra::test::NothingGrew;
 
 TEST(LeakCheck, CatchesARunThatKeepsOneFont) {
     kelvra::test::ScratchFolder scratch;
-    report::Form1 form;
+    report::VerificationReport form;
     const auto runOnAFreshSurface = [&] {
-        form.Paint(*platform::window::CreateOffscreenSurface(16800, 13290));
+        form.Run(*platform::window::CreateOffscreenSurface(16800, 13290));
     };
     runOnAFreshSurface();
     const auto before = CurrentlyHeld();

@@ -1,0 +1,69 @@
+// One complete "System Files verification": the report drawn on a surface, the three lines
+// that head the file table written to "DLLver.log", and the report text that "Copy Text"
+// puts on the clipboard. No window is needed: the window shows a run's drawing, and any
+// other caller may run it onto an off-screen surface of its own.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "fileinfo/dll_version.h"
+#include "pathcheck/path_table.h"
+#include "platform/runtime.h"
+#include "platform/scripting.h"
+#include "platform/window.h"
+#include "report/column_layout.h"
+
+namespace report {
+
+inline constexpr std::string_view kLogFileName = "DLLver.log";
+inline constexpr std::string_view kReportTitlePrefix = "  Kelvra System Files verification ";
+inline constexpr std::string_view kFileSectionTitlePrefix = "  File version verification ";
+inline constexpr std::string_view kLogColumnHeader = "  File,Reg_Info,Date,Size,Version";
+inline constexpr int kPassCount = 20;
+
+// A title line: the prefix, the date, " on " and the name of the running Windows version.
+std::string TitleLine(std::string_view prefix, std::string_view date, std::string_view osName);
+
+class VerificationReport {
+  public:
+    // Where a run has got to: the pass that starts (1 to 20) and, for the passes 1 to 19,
+    // the file it checks.
+    struct Progress {
+        int pass = 0;
+        std::string_view fileName;  // one of kFileList; empty for pass 20
+    };
+    using ProgressCallback = std::function<void(const Progress&)>;
+
+    VerificationReport() = default;  // the file system object is its member
+
+    // One complete run: clears `surface` and draws the report on it, rewrites the log file
+    // and returns the report text, whose lines are separated by CR alone. `progress` is told
+    // at the start of every pass, on the calling thread.
+    std::string Run(platform::window::Surface& surface, const ProgressCallback& progress = {});
+
+  private:
+    // What one run shares between its steps and passes.
+    struct RunState {
+        platform::window::Surface& surface;
+        fileinfo::CDLLVersion version;
+        ColumnPositions columns;
+        std::unique_ptr<platform::runtime::OutputFile> log;
+        std::string text;
+    };
+
+    void DrawTitleAndHeader(RunState& run);
+    static void DrawSeparator(RunState& run);
+    static void WriteFileSectionHeading(RunState& run);
+    void RunPass(RunState& run, int pass);
+    static void AppendLine(RunState& run, std::string_view line);
+
+    platform::scripting::FileSystemObject fileSystem_;
+    std::string installFolder_;
+    // Built at the first run and kept for the object's life.
+    pathcheck::PathFolderTable pathTable_;
+};
+
+}  // namespace report
