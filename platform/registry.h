@@ -82,6 +82,8 @@ long KeyObjectName(RawKey key, std::string& name);
 struct Value {
     std::uint32_t type = kRegNone;
     std::vector<std::uint8_t> data;
+
+    friend bool operator==(const Value&, const Value&) = default;
 };
 
 // Reads a value of any size ("" names the default value).
