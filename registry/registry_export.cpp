@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <future>
 #include <memory>
-#include <thread>
 #include <vector>
 
 #include "platform/kernel32.h"
@@ -17,8 +16,11 @@ namespace {
 
 namespace reg = platform::registry;
 
+// Threads that read keys: under Wine each keeps one call queued at the server, and costs the
+// process about 1 MB (see the import).
+constexpr unsigned kReaders = 5;
 // Keys read ahead of the writer at most; their sections wait in memory to be written.
-constexpr std::size_t kReadAhead = 64;
+constexpr std::size_t kReadAhead = 32;
 // Bytes gathered before they go to the file.
 constexpr std::size_t kWriteSize = 64 * 1024;
 
@@ -179,10 +181,6 @@ class FileWriter {
     std::string pending_;
 };
 
-unsigned ReaderCount() {
-    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
-}
-
 }  // namespace
 
 long clsRegistryAccess::ExportToReg(std::string_view sPath, std::string_view sRegFile,
@@ -220,7 +218,7 @@ bool clsRegistryAccess::ExportKeyToReg(const std::string& sPath,
         leaveOut({sPath, true, "", std::move(*reason)});
         return false;
     }
-    OrderedLanes lanes(ReaderCount(), kReadAhead);
+    OrderedLanes lanes(kReaders, kReadAhead);
     ReadAhead readAhead(lanes, IncludeSubkeys);
     FileWriter writer(file);
     std::vector<PendingKey> stack;

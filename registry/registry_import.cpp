@@ -1,9 +1,7 @@
 // ImportFromReg: applies a REGEDIT4 registry script file, read and converted as a stream.
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -24,10 +22,14 @@ using Kind = RegOperation::Kind;
 
 // Bytes read from the file at a time; the lines in flight stay within a few of these.
 constexpr std::size_t kReadSize = 64 * 1024;
+// Threads that write values. Under Wine every registry call waits for the server's answer, so
+// the threads decide how many calls the server has queued; but each thread costs the process
+// about 1 MB there. Five keep the server busy within twice the memory of Wine's regedit.
+constexpr unsigned kLanes = 5;
 // Value operations handed to a lane at a time, and the batches a lane may hold.
-constexpr std::size_t kBatchOperations = 256;
+constexpr std::size_t kBatchOperations = 128;
 constexpr std::size_t kBatchBytes = 1 << 20;
-constexpr std::size_t kBatchesPerLane = 8;
+constexpr std::size_t kBatchesPerLane = 4;
 // A first line longer than this without its CR LF is no header.
 constexpr std::size_t kLongestHeader = 64;
 
@@ -123,10 +125,6 @@ std::size_t LaneOf(const SectionKey& section) {
     return std::hash<std::string>{}(name);
 }
 
-unsigned LaneCount() {
-    return std::clamp(std::thread::hardware_concurrency(), 2u, 4u);
-}
-
 // Applies what the reader hands over as reading the lines one by one would: sections are
 // created and keys deleted on the importing thread; the value operations of a section go to
 // the lane of its key in batches. A key deletion may reach any key, so it waits for every
@@ -134,7 +132,7 @@ unsigned LaneCount() {
 class ScriptApplier final : public RegScriptSink {
   public:
     explicit ScriptApplier(const ImportProblemReport& report)
-        : report_(report), lanes_(LaneCount(), kBatchesPerLane) {}
+        : report_(report), lanes_(kLanes, kBatchesPerLane) {}
     ScriptApplier(const ScriptApplier&) = delete;
     ScriptApplier& operator=(const ScriptApplier&) = delete;
     ~ScriptApplier() = default;
