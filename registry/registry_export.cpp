@@ -1,7 +1,12 @@
 // ExportToReg: a key tree into a new REGEDIT4 registry script file.
 #include <algorithm>
-#include <future>
+#include <condition_variable>
+#include <exception>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/kernel32.h"
@@ -112,52 +117,106 @@ KeyRead ReadKey(const std::string& path, bool includeSubkeys) {
     return read;
 }
 
-// A key the writer has still to write, and its read when one was started.
+// A key the writer has still to write, and the number of its read once one was started.
 struct PendingKey {
     std::string path;
-    std::future<KeyRead> read;
+    std::optional<std::size_t> read;
 };
 
 // Starts the reads of the keys the writer takes next (the top of its stack), up to kReadAhead
-// started and not yet taken; the very next key is always started.
+// started and not yet taken; the very next key is always started. The reads are handed over
+// through one table: a wait object per key would cost a call to the server each under Wine.
 class ReadAhead {
   public:
-    ReadAhead(OrderedLanes& lanes, bool includeSubkeys)
-        : lanes_(lanes), includeSubkeys_(includeSubkeys) {}
+    explicit ReadAhead(bool includeSubkeys)
+        : includeSubkeys_(includeSubkeys), lanes_(kReaders, kReadAhead) {}
 
     void Start(std::vector<PendingKey>& stack) {
+        // Refilled in bursts: waking an idle reader is itself a call to the server under Wine.
+        if (Started() > kReadAhead / 2 && stack.back().read) {
+            return;
+        }
         const std::size_t lowest = stack.size() - std::min(stack.size(), kReadAhead);
         for (std::size_t i = stack.size(); i-- > lowest;) {
             PendingKey& key = stack[i];
-            if (key.read.valid()) {
+            if (key.read) {
                 continue;
             }
-            if (started_ >= kReadAhead && i + 1 != stack.size()) {
+            if (Started() >= kReadAhead && i + 1 != stack.size()) {
                 break;
             }
-            auto promise = std::make_shared<std::promise<KeyRead>>();
-            key.read = promise->get_future();
-            lanes_.Post(next_++, [promise, path = key.path, includeSubkeys = includeSubkeys_] {
-                try {
-                    promise->set_value(ReadKey(path, includeSubkeys));
-                } catch (...) {
-                    promise->set_exception(std::current_exception());
-                }
-            });
-            ++started_;
+            key.read = next_++;
+            {
+                const std::lock_guard lock(mutex_);
+                ++started_;
+            }
+            lanes_.Post(*key.read,
+                        [this, number = *key.read, path = key.path] { Done(number, Read(path)); });
         }
     }
 
-    KeyRead Take(PendingKey& key) {
+    KeyRead Take(const PendingKey& key) {
+        std::unique_lock lock(mutex_);
+        while (!done_.contains(*key.read)) {
+            awaited_ = *key.read;
+            changed_.wait(lock);
+        }
+        awaited_.reset();
+        const auto found = done_.find(*key.read);
+        Result result = std::move(found->second);
+        done_.erase(found);
         --started_;
-        return key.read.get();
+        lock.unlock();
+        if (result.failure) {
+            std::rethrow_exception(result.failure);
+        }
+        return std::move(result.read);
     }
 
   private:
-    OrderedLanes& lanes_;
+    std::size_t Started() {
+        const std::lock_guard lock(mutex_);
+        return started_;
+    }
+
+    struct Result {
+        KeyRead read;
+        std::exception_ptr failure;  // no memory for it, for instance
+    };
+
+    Result Read(const std::string& path) const {
+        Result result;
+        try {
+            result.read = ReadKey(path, includeSubkeys_);
+        } catch (...) {
+            result.failure = std::current_exception();
+        }
+        return result;
+    }
+
+    // Wakes the writer once the read it waits for is there and a few more, or no other read is
+    // running: every wake-up is a call to the server under Wine.
+    void Done(std::size_t number, Result result) {
+        std::unique_lock lock(mutex_);
+        done_.emplace(number, std::move(result));
+        if (awaited_ && done_.contains(*awaited_) &&
+            (done_.size() >= kWakeAfter || done_.size() == started_)) {
+            awaited_.reset();
+            lock.unlock();
+            changed_.notify_one();
+        }
+    }
+
+    static constexpr std::size_t kWakeAfter = 6;
+
     bool includeSubkeys_;
-    std::size_t started_ = 0;
     std::size_t next_ = 0;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::size_t started_ = 0;  // reads started and not yet taken
+    std::map<std::size_t, Result> done_;
+    std::optional<std::size_t> awaited_;  // the read the writer waits for
+    OrderedLanes lanes_;                  // last: its threads end before the table they fill goes
 };
 
 // Gathers the file's bytes and writes them a large piece at a time.
@@ -218,8 +277,7 @@ bool clsRegistryAccess::ExportKeyToReg(const std::string& sPath,
         leaveOut({sPath, true, "", std::move(*reason)});
         return false;
     }
-    OrderedLanes lanes(kReaders, kReadAhead);
-    ReadAhead readAhead(lanes, IncludeSubkeys);
+    ReadAhead readAhead(IncludeSubkeys);
     FileWriter writer(file);
     std::vector<PendingKey> stack;
     stack.push_back({sPath, {}});
