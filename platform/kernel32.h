@@ -67,5 +67,8 @@ std::uint16_t ProcessMachine();
 // Text in the system's ANSI code page, and back; characters outside it become "?".
 std::string Utf8ToAnsi(std::string_view utf8);
 std::string AnsiToUtf8(std::string_view ansi);
+// Text in the ANSI code page only when it converts back to exactly the same text: nullopt when
+// any character has no counterpart there (no "?", no look-alike such as "A" for "Ā").
+std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8);
 
 }  // namespace platform::kernel32

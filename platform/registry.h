@@ -57,21 +57,33 @@ inline constexpr long kErrorAccessDenied = 5;
 inline constexpr long kErrorInvalidHandle = 6;
 inline constexpr long kErrorNoMoreItems = 259;
 
-// The handle of a predefined root key (one of the values above), 0 for any other value.
+// The handle of a predefined root key (one of the values above), 0 for any other value. The
+// platform hands a predefined root back as this same value (opening "" below a root gives the
+// root itself), and a Key never closes it.
 RawKey PredefinedKey(std::uint32_t root) noexcept;
 
-// Opens `subkey` below `parent` ("" opens a new handle to `parent` itself).
+// Opens `subkey` below `parent` ("" opens `parent` itself: a new handle, or the root's own
+// value for a predefined root).
 long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& key);
 // Creates `subkey` below `parent` with every missing level, or opens it when it exists.
 long CreateKey(RawKey parent, std::string_view subkey, Key& key);
 // Deletes `subkey` below `parent`; fails for a key that has subkeys.
 long DeleteKey(RawKey parent, std::string_view subkey);
-// Deletes `subkey` below `parent` together with everything below it.
+// Deletes `subkey` below `parent` together with everything below it. A subkey that names no
+// key below `parent` ("", or only backslashes) fails: the key itself is never emptied.
 long DeleteTree(RawKey parent, std::string_view subkey);
+
+// The registry's own name of the key an open handle refers to: the same text for every handle
+// on one key however its path was spelled (short or long root name, letter case, aliases such
+// as HKEY_CLASSES_ROOT). kErrorSuccess with the name, or the error (a predefined root handle
+// may have none).
+long KeyObjectName(RawKey key, std::string& name);
 
 struct Value {
     std::uint32_t type = kRegNone;
     std::vector<std::uint8_t> data;
+
+    friend bool operator==(const Value&, const Value&) = default;
 };
 
 // Reads a value of any size ("" names the default value).
@@ -87,5 +99,10 @@ long OverridePredefinedKey(std::uint32_t root, RawKey replacement);
 // The subkey or value at `index`, in the platform's order; kErrorNoMoreItems past the last.
 long EnumKey(RawKey key, std::uint32_t index, std::string& name);
 long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value);
+
+// Which registry this is: a disposable one (the simulated machine, or a Wine prefix) or a real
+// Windows machine's, where tests keep to their own keys.
+enum class Host { kSimulation, kWine, kWindows };
+Host RegistryHost();
 
 }  // namespace platform::registry

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,7 +30,8 @@ struct DateTime {
 // CR LF. Closed when the object goes.
 class OutputFile {
   public:
-    enum class Mode { kCreate, kAppend };
+    // kCreateNew fails for a file that exists already, however recently it appeared.
+    enum class Mode { kCreate, kCreateNew, kAppend };
 
     // Opens (creating, emptying or appending to) the file; nullptr when it cannot be opened.
     static std::unique_ptr<OutputFile> Open(std::string_view path, Mode mode);
@@ -60,6 +62,24 @@ class ExclusiveFile {
 
   protected:
     ExclusiveFile() = default;
+};
+
+// A file open for sequential binary reading, a piece at a time. Closed when the object goes.
+class InputFile {
+  public:
+    // nullptr when the file cannot be opened for reading.
+    static std::unique_ptr<InputFile> Open(std::string_view path);
+
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    virtual ~InputFile() = default;
+
+    // Reads the next bytes into `buffer`: their count, 0 at the end of the file, nullopt when
+    // the read failed.
+    virtual std::optional<std::size_t> Read(std::span<char> buffer) = 0;
+
+  protected:
+    InputFile() = default;
 };
 
 // The whole content of a file; nullopt when it cannot be read.

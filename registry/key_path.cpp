@@ -39,6 +39,14 @@ struct RootAndRest {
     std::string_view subKey;
 };
 
+std::string_view TrimBackslashes(std::string_view text) {
+    const auto first = text.find_first_not_of('\\');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of('\\') - first + 1);
+}
+
 RootAndRest SplitRoot(std::string_view path) {
     if (path.starts_with('\\')) {
         path.remove_prefix(1);
@@ -47,7 +55,7 @@ RootAndRest SplitRoot(std::string_view path) {
     if (cut == std::string_view::npos) {
         return {path, {}};
     }
-    return {path.substr(0, cut), path.substr(cut + 1)};
+    return {path.substr(0, cut), TrimBackslashes(path.substr(cut + 1))};
 }
 
 }  // namespace
@@ -56,6 +64,10 @@ KeyPath ParseKeyPath(std::string_view path) {
     const RootAndRest parts = SplitRoot(path);
     const RootName* root = FindRoot(parts.rootName);
     return {root == nullptr ? 0 : root->root, std::string(parts.subKey)};
+}
+
+bool NamesARoot(const KeyPath& path) {
+    return path.subKey.find_first_not_of("\\ ") == std::string::npos;
 }
 
 std::string LongRootPath(std::string_view path) {

@@ -16,7 +16,12 @@ struct KeyPath {
 
 // Splits a path text into its root key and subkey path. Only the text before the first
 // backslash names the root: a root name inside the subkey path is an ordinary key name.
+// Backslashes at either end of the subkey path are dropped (HKCU\\X\ is HKCU\X).
 KeyPath ParseKeyPath(std::string_view path);
+
+// True when the path names a root key as a whole: its subkey path holds nothing but
+// backslashes and spaces. Such a key is never deleted.
+bool NamesARoot(const KeyPath& path);
 
 // The path with its root name written in the long form (HKCU\X gives HKEY_CURRENT_USER\X);
 // a path whose root is unknown comes back unchanged.

@@ -7,20 +7,7 @@ namespace registry {
 namespace {
 
 using Kind = RegOperation::Kind;
-
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (true) {
-        const auto end = text.find("\r\n", start);
-        if (end == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, end - start));
-        start = end + 2;
-    }
-}
+constexpr std::string_view kLineEnd = "\r\n";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -46,198 +33,297 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
            platform::text::EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
 }
 
-// The leading hex digits of `text` as a number, when there are one to eight of them.
-std::optional<std::uint32_t> LeadingHex(std::string_view text) {
+// One to eight hex digits and nothing else, as a number.
+std::optional<std::uint32_t> HexNumber(std::string_view text) {
+    if (text.empty() || text.size() > 8) {
+        return std::nullopt;
+    }
     std::uint32_t value = 0;
-    std::size_t count = 0;
     for (const char c : text) {
         const int digit = HexDigit(c);
         if (digit < 0) {
-            break;
-        }
-        if (++count > 8) {
             return std::nullopt;
         }
         value = value * 16 + static_cast<std::uint32_t>(digit);
     }
-    if (count == 0) {
-        return std::nullopt;
-    }
     return value;
 }
 
-RegOperation MakeOperation(Kind kind, std::string keyPath, std::string name = {}) {
-    RegOperation op;
-    op.kind = kind;
-    op.keyPath = std::move(keyPath);
-    op.name = std::move(name);
-    return op;
-}
-
-// The walk over the lines after the header.
-class Reader {
-  public:
-    Reader(std::vector<std::string_view> lines, const RegOperationSink& sink)
-        : lines_(std::move(lines)), sink_(sink) {}
-
-    void Run() {
-        for (next_ = 1; next_ < lines_.size();) {
-            Line(Trim(lines_[next_++]));
-        }
+// A line that can carry on a hex list: hex digits, commas and blanks, maybe a final "\".
+bool ContinuesHexList(std::string_view line) {
+    if (line.ends_with('\\')) {
+        line.remove_suffix(1);
     }
-
-  private:
-    enum class State {
-        kOutsideSection,  // before the first section, after [-key] or a malformed key line
-        kInSection,
-    };
-
-    void Line(std::string_view line) {
-        if (line.starts_with('[')) {
-            KeyLine(line);
-        } else if (state_ == State::kInSection && !line.starts_with(';')) {
-            ValueLine(line);
-        }
-    }
-
-    void KeyLine(std::string_view line) {
-        state_ = State::kOutsideSection;
-        if (!line.ends_with(']') || line.size() < 2) {
-            return;
-        }
-        const std::string_view key = line.substr(1, line.size() - 2);
-        if (key.starts_with('-')) {
-            Add(MakeOperation(Kind::kDeleteTree, std::string(key.substr(1))));
-            return;
-        }
-        keyPath_ = std::string(key);
-        state_ = State::kInSection;
-    }
-
-    void ValueLine(std::string_view line) {
-        std::string name;
-        const bool atName = line.starts_with('@');
-        if (atName) {
-            line.remove_prefix(1);
-        } else if (line.starts_with('"')) {
-            const auto close = line.find('"', 1);
-            if (close == std::string_view::npos) {
-                return;
-            }
-            name = std::string(line.substr(1, close - 1));
-            line.remove_prefix(close + 1);
-        } else {
-            return;
-        }
-        line = TrimLeft(line);
-        if (!line.starts_with('=')) {
-            return;
-        }
-        Data(std::move(name), atName, TrimLeft(line.substr(1)));
-    }
-
-    void Data(std::string name, bool atName, std::string_view data) {
-        RegOperation op = MakeOperation(Kind::kSetString, keyPath_, std::move(name));
-        if (data == "-") {
-            op.kind = Kind::kDeleteValue;
-        } else if (StartsWithIgnoringCase(data, "hex:")) {
-            op.kind = Kind::kSetBinary;
-            op.bytes = HexList(data.substr(4));
-        } else if (StartsWithIgnoringCase(data, "hex(")) {
-            if (!TypedHex(data.substr(4), op)) {
-                return;
-            }
-        } else if (StartsWithIgnoringCase(data, "dword:")) {
-            const auto value = LeadingHex(data.substr(6));
-            if (!value) {
-                return;
-            }
-            op.kind = Kind::kSetDword;
-            op.dword = static_cast<std::int32_t>(*value);
-        } else {
-            StringData(std::move(op), atName, data);
-            return;
-        }
-        Add(std::move(op));
-    }
-
-    // "N):01,02" after "hex(".
-    bool TypedHex(std::string_view data, RegOperation& op) {
-        const auto close = data.find("):");
-        if (close == std::string_view::npos || close == 0) {
-            return false;
-        }
-        const auto type = LeadingHex(data.substr(0, close));
-        if (!type || data.substr(0, close).find_first_not_of("0123456789abcdefABCDEF") !=
-                         std::string_view::npos) {
-            return false;
-        }
-        op.kind = Kind::kSetTyped;
-        op.type = *type;
-        op.bytes = HexList(data.substr(close + 2));
-        return true;
-    }
-
-    void StringData(RegOperation op, bool atName, std::string_view data) {
-        if (data.size() >= 2 && data.starts_with('"') && data.ends_with('"')) {
-            data = data.substr(1, data.size() - 2);
-        }
-        op.kind = Kind::kSetString;
-        op.text = std::string(data);
-        Add(op);
-        if (atName && op.text.empty()) {
-            // An empty default text deletes the default value rather than keeping it empty.
-            Add(MakeOperation(Kind::kDeleteValue, op.keyPath));
-        }
-    }
-
-    // A comma-separated hex list; a trailing backslash continues it on the next line.
-    std::vector<std::uint8_t> HexList(std::string_view first) {
-        std::string list;
-        std::string_view part = Trim(first);
-        while (part.ends_with('\\')) {
-            list += part.substr(0, part.size() - 1);
-            if (next_ >= lines_.size()) {
-                part = {};
-                break;
-            }
-            part = Trim(lines_[next_++]);
-        }
-        list += part;
-        for (char& c : list) {
-            if (c == ',') {
-                c = ' ';
-            }
-        }
-        return HexToBytes(list);
-    }
-
-    void Add(const RegOperation& op) { sink_(op); }
-
-    std::vector<std::string_view> lines_;
-    const RegOperationSink& sink_;
-    std::size_t next_ = 1;
-    State state_ = State::kOutsideSection;
-    std::string keyPath_;
-};
-
-}  // namespace
-
-bool ReadRegFile(std::string_view text, const RegOperationSink& sink) {
-    std::vector<std::string_view> lines = SplitLines(text);
-    if (platform::text::AsciiUpper(lines.front()) != "REGEDIT4") {
+    if (Trim(line).empty()) {
         return false;
     }
-    Reader(std::move(lines), sink).Run();
+    for (const char c : line) {
+        if (HexDigit(c) < 0 && c != ',' && !IsBlank(c)) {
+            return false;
+        }
+    }
     return true;
 }
 
-std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text) {
-    std::vector<RegOperation> operations;
-    if (!ReadRegFile(text, [&](const RegOperation& op) { operations.push_back(op); })) {
+// Adds one line's part of a hex list, so that "01,02\" followed by "03" reads as 01,02,03.
+void AppendListPart(std::string& list, std::string_view part) {
+    part = Trim(part);
+    if (part.empty()) {
+        return;
+    }
+    if (!list.empty() && list.back() != ',') {
+        list += ',';
+    }
+    list += part;
+}
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(list.size() / 3 + 1);
+    list = Trim(list);
+    while (!list.empty()) {
+        const auto comma = list.find(',');
+        const std::string_view item = Trim(list.substr(0, comma));
+        const bool last = comma == std::string_view::npos;
+        list = last ? std::string_view{} : list.substr(comma + 1);
+        if (item.empty() && last) {
+            break;  // "01,02," ends with its comma
+        }
+        if (item.empty() || item.size() > 2 || HexDigit(item.front()) < 0 ||
+            HexDigit(item.back()) < 0) {
+            return std::nullopt;
+        }
+        const auto value = HexNumber(item);
+        bytes.push_back(static_cast<std::uint8_t>(*value));
+    }
+    return bytes;
+}
+
+bool RegScriptReader::Line(std::string_view line) {
+    ++number_;
+    current_ = line;
+    switch (state_) {
+        case State::kHeader:
+            state_ = platform::text::EqualsIgnoringCase(line, "REGEDIT4") ? State::kOutsideSection
+                                                                          : State::kRefused;
+            return state_ != State::kRefused;
+        case State::kRefused:
+            return false;
+        case State::kInHexList:
+            if (ContinuesHexList(Trim(line))) {
+                ContinueHexList(Trim(line));
+                return true;
+            }
+            // Any other line ends the list and is read as what it is.
+            EndHexList();
+            break;
+        default:
+            break;
+    }
+    Content(Trim(line));
+    return true;
+}
+
+void RegScriptReader::Finish() {
+    if (state_ == State::kInHexList) {
+        EndHexList();
+    }
+}
+
+void RegScriptReader::Content(std::string_view line) {
+    if (line.empty() || line.starts_with(';')) {
+        return;
+    }
+    if (line.starts_with('[')) {
+        KeyLine(line);
+    } else if (state_ == State::kInSection) {
+        ValueLine(line);
+    }
+}
+
+void RegScriptReader::KeyLine(std::string_view line) {
+    state_ = State::kOutsideSection;
+    if (line.size() < 2 || !line.ends_with(']')) {
+        Problem("a key line without its closing \"]\"");
+        return;
+    }
+    const std::string_view key = line.substr(1, line.size() - 2);
+    RegOperation op;
+    op.line = number_;
+    if (key.starts_with('-')) {
+        op.kind = Kind::kDeleteTree;
+        op.keyPath = std::string(key.substr(1));
+        sink_.Operation(std::move(op));
+        return;
+    }
+    op.kind = Kind::kOpenKey;
+    op.keyPath = std::string(key);
+    sink_.Operation(std::move(op));
+    state_ = State::kInSection;
+}
+
+void RegScriptReader::ValueLine(std::string_view line) {
+    std::string name;
+    const bool atName = line.starts_with('@');
+    if (atName) {
+        line.remove_prefix(1);
+    } else if (line.starts_with('"')) {
+        const auto close = line.find('"', 1);
+        if (close == std::string_view::npos) {
+            Problem("a value name without its closing quote");
+            return;
+        }
+        name = std::string(line.substr(1, close - 1));
+        line.remove_prefix(close + 1);
+    } else {
+        Problem("neither a key line nor a value line");
+        return;
+    }
+    line = TrimLeft(line);
+    if (!line.starts_with('=')) {
+        Problem("a value name without \"=\" after it");
+        return;
+    }
+    Data(std::move(name), atName, TrimLeft(line.substr(1)));
+}
+
+void RegScriptReader::Data(std::string name, bool atName, std::string_view data) {
+    RegOperation op;
+    op.line = number_;
+    op.name = std::move(name);
+    if (data == "-") {
+        op.kind = Kind::kDeleteValue;
+    } else if (StartsWithIgnoringCase(data, "hex:")) {
+        op.kind = Kind::kSetBinary;
+        StartHexList(std::move(op), data.substr(4));
+        return;
+    } else if (StartsWithIgnoringCase(data, "hex(")) {
+        const auto close = data.find("):");
+        const auto type =
+            close == std::string_view::npos ? std::nullopt : HexNumber(data.substr(4, close - 4));
+        if (!type) {
+            Problem("an unreadable value type in \"hex(...)\"");
+            return;
+        }
+        op.kind = Kind::kSetTyped;
+        op.type = *type;
+        StartHexList(std::move(op), data.substr(close + 2));
+        return;
+    } else if (StartsWithIgnoringCase(data, "dword:")) {
+        const auto value = HexNumber(data.substr(6));
+        if (!value) {
+            Problem("a DWORD value that is not one to eight hex digits");
+            return;
+        }
+        op.kind = Kind::kSetDword;
+        op.dword = static_cast<std::int32_t>(*value);
+    } else {
+        StringData(std::move(op), atName, data);
+        return;
+    }
+    sink_.Operation(std::move(op));
+}
+
+void RegScriptReader::StringData(RegOperation op, bool atName, std::string_view data) {
+    if (data.size() >= 2 && data.starts_with('"') && data.ends_with('"')) {
+        data = data.substr(1, data.size() - 2);
+    }
+    op.kind = Kind::kSetString;
+    op.text = std::string(data);
+    const bool deletesDefault = atName && op.text.empty();
+    const std::size_t line = op.line;
+    sink_.Operation(std::move(op));
+    if (deletesDefault) {
+        // An empty default text deletes the default value rather than keeping it empty.
+        RegOperation deletion;
+        deletion.kind = Kind::kDeleteValue;
+        deletion.line = line;
+        sink_.Operation(std::move(deletion));
+    }
+}
+
+void RegScriptReader::StartHexList(RegOperation op, std::string_view list) {
+    pending_ = std::move(op);
+    pendingList_.clear();
+    pendingFirstLine_ = std::string(current_);
+    state_ = State::kInHexList;
+    ContinueHexList(Trim(list));
+}
+
+void RegScriptReader::ContinueHexList(std::string_view list) {
+    const bool continues = list.ends_with('\\');
+    if (continues) {
+        list.remove_suffix(1);
+    }
+    AppendListPart(pendingList_, list);
+    if (!continues) {
+        EndHexList();
+    }
+}
+
+void RegScriptReader::EndHexList() {
+    state_ = State::kInSection;
+    auto bytes = ParseHexList(pendingList_);
+    pendingList_ = {};
+    if (!bytes) {
+        sink_.Problem({pending_.line, std::move(pendingFirstLine_), "an unreadable hex list"});
+        return;
+    }
+    pending_.bytes = std::move(*bytes);
+    sink_.Operation(std::move(pending_));
+    pending_ = {};
+}
+
+void RegScriptReader::Problem(std::string reason) {
+    sink_.Problem({number_, std::string(current_), std::move(reason)});
+}
+
+bool ReadRegFile(std::string_view text, RegScriptSink& sink) {
+    RegScriptReader reader(sink);
+    while (true) {
+        const auto end = text.find(kLineEnd);
+        if (!reader.Line(text.substr(0, end))) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + kLineEnd.size());
+    }
+    reader.Finish();
+    return true;
+}
+
+std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text,
+                                                     std::vector<RegLineProblem>* problems) {
+    struct Collector final : RegScriptSink {
+        std::vector<RegOperation> operations;
+        std::vector<RegLineProblem>* problems = nullptr;
+        void Operation(RegOperation&& op) override { operations.push_back(std::move(op)); }
+        void Problem(RegLineProblem&& problem) override {
+            if (problems != nullptr) {
+                problems->push_back(std::move(problem));
+            }
+        }
+    } collector;
+    collector.problems = problems;
+    if (!ReadRegFile(text, collector)) {
         return std::nullopt;
     }
-    return operations;
+    return std::move(collector.operations);
+}
+
+std::string LineCutter::Add(std::string_view piece) {
+    rest_ += piece;
+    const auto end = rest_.rfind(kLineEnd);
+    if (end == std::string::npos) {
+        return {};
+    }
+    std::string complete = rest_.substr(0, end + kLineEnd.size());
+    rest_.erase(0, end + kLineEnd.size());
+    return complete;
 }
 
 }  // namespace registry

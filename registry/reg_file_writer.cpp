@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdio>
 
+#include "platform/text.h"
+
 namespace registry {
 namespace {
 
@@ -91,6 +93,151 @@ std::string FormatRegSection(std::string_view keyPath, std::span<const ExportedV
     AppendValues(out, values, Kind::kTyped, false);
     out += kLineEnd;
     return out;
+}
+
+namespace {
+
+namespace reg = platform::registry;
+
+constexpr std::string_view kOutsideCodePage = "not in the ANSI code page";
+
+bool HoldsLineBreak(std::string_view text) {
+    return text.find_first_of("\r\n") != std::string_view::npos;
+}
+
+// Every UTF-16 unit of stored string data; nullopt for an odd number of bytes.
+std::optional<std::u16string> WholeUnits(std::span<const std::uint8_t> data) {
+    if (data.size() % 2 != 0) {
+        return std::nullopt;
+    }
+    std::u16string units;
+    units.reserve(data.size() / 2);
+    for (std::size_t i = 0; i < data.size(); i += 2) {
+        units.push_back(static_cast<char16_t>(data[i] | (data[i + 1] << 8)));
+    }
+    return units;
+}
+
+// The UTF-8 text of stored string data, NULs included; nullopt when the data is no whole
+// UTF-16 text (an odd number of bytes, a lone surrogate).
+std::optional<std::string> WholeText(std::span<const std::uint8_t> data) {
+    const auto units = WholeUnits(data);
+    if (!units) {
+        return std::nullopt;
+    }
+    std::string utf8 = platform::text::Utf16ToUtf8(*units);
+    if (platform::text::Utf8ToUtf16(utf8) != *units) {
+        return std::nullopt;
+    }
+    return utf8;
+}
+
+// A REG_SZ value that `"name"="text"` carries exactly.
+bool QuotedFormCarries(const StoredValue& stored, const std::string& text) {
+    return !(stored.name.empty() && text.empty()) && !HoldsLineBreak(text) &&
+           platform::text::EncodeRegistryString(text) == stored.value.data;
+}
+
+struct Planned {
+    std::optional<ExportedValue> value;
+    std::string reason;  // when there is no value
+};
+
+Planned PlanValue(const StoredValue& stored, const AnsiEncoder& toAnsi) {
+    if (stored.name.find_first_of("\"\r\n") != std::string::npos) {
+        return {std::nullopt, "a value name with a double quote, CR or LF"};
+    }
+    const reg::Value& value = stored.value;
+    ExportedValue out;
+    out.name = stored.name;
+    if (value.type == reg::kRegSz) {
+        std::string text = platform::text::DecodeRegistryString(value.data);
+        if (QuotedFormCarries(stored, text)) {
+            out.kind = Kind::kString;
+            out.text = std::move(text);
+            return {std::move(out), {}};
+        }
+    }
+    out.kind = Kind::kTyped;
+    out.type = value.type;
+    if (value.type == reg::kRegSz || value.type == reg::kRegExpandSz ||
+        value.type == reg::kRegMultiSz) {
+        // Written as the ANSI bytes the import converts back, NULs included.
+        const auto text = WholeText(value.data);
+        if (!text) {
+            return {std::nullopt, "string data that is no whole UTF-16 text"};
+        }
+        const auto ansi = toAnsi(*text);
+        if (!ansi) {
+            return {std::nullopt, std::string("a text ") + std::string(kOutsideCodePage)};
+        }
+        out.bytes.assign(ansi->begin(), ansi->end());
+    } else if (value.type == reg::kRegBinary) {
+        out.kind = Kind::kBinary;
+        out.bytes = value.data;
+    } else if (value.type == reg::kRegDword && value.data.size() == 4) {
+        out.kind = Kind::kDword;
+        out.dword =
+            static_cast<std::int32_t>(value.data[0] | (value.data[1] << 8) | (value.data[2] << 16) |
+                                      (static_cast<std::uint32_t>(value.data[3]) << 24));
+    } else {
+        out.bytes = value.data;  // every other type (and a DWORD of another size) as its bytes
+    }
+    return {std::move(out), {}};
+}
+
+// Why a written value does not convert exactly, nullopt when it does.
+std::optional<std::string> InexactPart(const ExportedValue& value, const AnsiEncoder& toAnsi) {
+    if (!toAnsi(value.name)) {
+        return std::string("a value name ") + std::string(kOutsideCodePage);
+    }
+    if (value.kind == ExportedValue::Kind::kString && !toAnsi(value.text)) {
+        return std::string("a text ") + std::string(kOutsideCodePage);
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+ExactSection FormatExactSection(std::string_view keyPath, std::span<const StoredValue> values,
+                                const AnsiEncoder& toAnsi) {
+    ExactSection section;
+    std::vector<ExportedValue> exported;
+    exported.reserve(values.size());
+    for (const StoredValue& stored : values) {
+        Planned planned = PlanValue(stored, toAnsi);
+        if (planned.value) {
+            exported.push_back(std::move(*planned.value));
+        } else {
+            section.omitted.push_back({stored.name, std::move(planned.reason)});
+        }
+    }
+    // Usually the whole section converts at once; otherwise the values that do not are found
+    // and left out.
+    if (auto ansi = toAnsi(FormatRegSection(keyPath, exported))) {
+        section.ansi = std::move(*ansi);
+        return section;
+    }
+    std::vector<ExportedValue> exact;
+    for (ExportedValue& value : exported) {
+        if (auto reason = InexactPart(value, toAnsi)) {
+            section.omitted.push_back({value.name, std::move(*reason)});
+        } else {
+            exact.push_back(std::move(value));
+        }
+    }
+    section.ansi = toAnsi(FormatRegSection(keyPath, exact)).value_or("");
+    return section;
+}
+
+std::optional<std::string> UnwritableKeyName(std::string_view name, const AnsiEncoder& toAnsi) {
+    if (HoldsLineBreak(name)) {
+        return "a key name with CR or LF";
+    }
+    if (!toAnsi(name)) {
+        return std::string("a key name ") + std::string(kOutsideCodePage);
+    }
+    return std::nullopt;
 }
 
 }  // namespace registry

@@ -1,13 +1,17 @@
 // The REGEDIT4 registry script text that an export writes: a header, then one section per key.
-// Names and texts are written as they are (no escapes) and no line is wrapped. The text is
-// UTF-8 here; the caller converts it to the ANSI code page at the file.
+// Names and texts are written as they are (no escapes) and no line is wrapped. Only what an
+// import reads back exactly is written; everything else is left out and named.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/registry.h"
 
 namespace registry {
 
@@ -16,7 +20,7 @@ inline constexpr std::string_view kRegFileHeader = "REGEDIT4\r\n\r\n";
 // One value of a key, ready to be written.
 struct ExportedValue {
     enum class Kind {
-        kString,  // "name"="text"; the default value only as @="text" and only when not empty
+        kString,  // "name"="text"; the default value as @="text", and only when not empty
         kBinary,  // "name"=hex:0A,FF
         kDword,   // "name"=dword:0000001A
         kTyped,   // "name"=hex(N):.. for every other type, N the type in hex
@@ -29,8 +33,44 @@ struct ExportedValue {
     std::uint32_t type = 0;           // kTyped
 };
 
-// A key's section: the key line, the default text, then the string, binary, DWORD and other
-// values, each group in the order given, and an empty line. Every line ends with CR LF.
+// A key's section (UTF-8): the key line, the default text, then the string, binary, DWORD and
+// other values, each group in the order given, and an empty line. Every line ends with CR LF.
 std::string FormatRegSection(std::string_view keyPath, std::span<const ExportedValue> values);
+
+// Text in the ANSI code page when it converts back exactly, nullopt otherwise.
+using AnsiEncoder = std::function<std::optional<std::string>(std::string_view utf8)>;
+
+// A value as the registry stores it (string types as UTF-16LE).
+struct StoredValue {
+    std::string name;
+    platform::registry::Value value;
+};
+
+// A value that a section leaves out, and why.
+struct OmittedValue {
+    std::string name;
+    std::string reason;
+
+    friend bool operator==(const OmittedValue&, const OmittedValue&) = default;
+};
+
+struct ExactSection {
+    std::string ansi;  // the section in the ANSI code page
+    std::vector<OmittedValue> omitted;
+};
+
+// The section of a key whose path is known to convert exactly: every value that an import gives
+// back exactly, the rest left out:
+//   - a value whose name holds a double quote, a CR or an LF, or does not convert exactly;
+//   - a string type whose text does not convert exactly (or whose data is no whole UTF-16).
+// A REG_SZ text that the quoted form cannot carry (one holding CR or LF, data other than the
+// text and one NUL, the empty default text) is written as hex(1): with its ANSI bytes, as are
+// REG_EXPAND_SZ and REG_MULTI_SZ as hex(2): and hex(7):.
+ExactSection FormatExactSection(std::string_view keyPath, std::span<const StoredValue> values,
+                                const AnsiEncoder& toAnsi);
+
+// Why a subkey of that name cannot be written (it holds CR or LF, or does not convert
+// exactly); nullopt when it can.
+std::optional<std::string> UnwritableKeyName(std::string_view name, const AnsiEncoder& toAnsi);
 
 }  // namespace registry

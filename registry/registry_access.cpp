@@ -40,26 +40,14 @@ HandleValue clsRegistryAccess::CreateKey(std::string_view sPath) const {
 HandleValue clsRegistryAccess::KillKey(std::string_view sPath) const {
     const KeyPath path = ParseKeyPath(sPath);
     reg::Key key;
-    if (path.subKey.empty() || OpenKey(sPath, reg::kKeyAllAccess, key) != reg::kErrorSuccess) {
+    // A root is never deleted, however its path is spelled.
+    if (NamesARoot(path) || OpenKey(sPath, reg::kKeyAllAccess, key) != reg::kErrorSuccess) {
         return 0;
     }
     const HandleValue handle = ValueOf(key);
     key.reset();
     reg::DeleteKey(reg::PredefinedKey(path.root), path.subKey);
     return KeyExists(sPath) ? 0 : handle;
-}
-
-HandleValue clsRegistryAccess::KillTree(std::string_view sPath) {
-    const KeyPath path = ParseKeyPath(sPath);
-    reg::Key key;
-    if (path.subKey.empty() || OpenKey(sPath, reg::kKeyRead, key) != reg::kErrorSuccess) {
-        return 0;
-    }
-    const HandleValue handle = ValueOf(key);
-    key.reset();
-    return reg::DeleteTree(reg::PredefinedKey(path.root), path.subKey) == reg::kErrorSuccess
-               ? handle
-               : 0;
 }
 
 bool clsRegistryAccess::KeyExists(std::string_view sPath) const {

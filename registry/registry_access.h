@@ -10,6 +10,7 @@
 // -1 when the key cannot be opened. No key handle stays open between calls.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -30,6 +31,31 @@ using HandleValue = std::uintptr_t;
 using EnumeratedValue = std::variant<std::monostate, std::string, std::int32_t>;
 // Told the path of each key as an export reaches it.
 using ExportProgress = std::function<void(std::string_view keyPath)>;
+
+// Something an export could not write so that an import gives it back exactly.
+struct ExportLeftOut {
+    std::string keyPath;    // the key, its root in the long form
+    bool wholeKey = false;  // the key with its values and subkeys; otherwise one of its values
+    std::string valueName;  // when not wholeKey ("" is the default value)
+    std::string reason;
+
+    friend bool operator==(const ExportLeftOut&, const ExportLeftOut&) = default;
+};
+// Told each thing an export leaves out, on the exporting thread.
+using ExportLeftOutReport = std::function<void(const ExportLeftOut&)>;
+
+// A line of a registry script that an import could not read or apply.
+struct ImportProblem {
+    std::size_t lineNumber = 0;  // counted from 1, the header's line
+    std::string line;            // the line (for a value or key the registry refused, what the
+                                 // file asked: its key line and the value's name)
+    std::string reason;
+
+    friend bool operator==(const ImportProblem&, const ImportProblem&) = default;
+};
+// Told each problem of an import, on the importing thread. Unreadable lines come in file order;
+// a line that the registry refused may come after later lines.
+using ImportProblemReport = std::function<void(const ImportProblem&)>;
 
 class clsRegistryAccess {
   public:
@@ -78,13 +104,21 @@ class clsRegistryAccess {
     long EnumValues(std::string_view sPath, std::vector<std::string>& sName,
                     std::vector<EnumeratedValue>& sValue, long OnlyType = -1) const;
 
-    // Exports contents of some key (and it's subkeys) to .reg file: 1 on success, 0 on
-    // failure. An existing file is never overwritten.
+    // Exports contents of some key (and it's subkeys) to .reg file: 1 when everything was
+    // written, 0 otherwise. The file is created new: an existing file is never overwritten.
+    // The file holds only what an import gives back exactly; everything else (a value or
+    // subkey whose name or text the REGEDIT4 form or the ANSI code page cannot carry, a
+    // subkey that cannot be read) is left out, told to `LeftOut`, and makes the result 0.
+    // A key that cannot be opened gives a file without sections and 0.
     long ExportToReg(std::string_view sPath, std::string_view sRegFile, bool IncludeSubkeys = true,
-                     const ExportProgress& Output = {}) const;
-    // Imports .reg file into registry: 1 when the file was read and applied, 0 when it is
-    // missing or does not begin with the REGEDIT4 header. Sets CreateKeyIfDoesntExists.
-    long ImportFromReg(std::string_view sRegFile);
+                     const ExportProgress& Output = {},
+                     const ExportLeftOutReport& LeftOut = {}) const;
+    // Imports .reg file into registry, applying its lines as reading them one by one would: 1
+    // when every line was read and applied; 0 when the file is missing or does not begin with
+    // the REGEDIT4 header (nothing applied), and 0 when any line could not be read or applied
+    // (the import goes on past it; each is told to `Problems`). Every section creates its key.
+    // A key deletion that names a root as a whole is refused. Sets CreateKeyIfDoesntExists.
+    long ImportFromReg(std::string_view sRegFile, const ImportProblemReport& Problems = {});
 
     // Converts hex (string) into it's binary value...
     static std::vector<std::uint8_t> StrToBin(std::string_view sBin);
@@ -103,13 +137,12 @@ class clsRegistryAccess {
     static long OpenKey(std::string_view sPath, std::uint32_t access, platform::registry::Key& key);
     // Every value of a key, in the platform's order; -1 when the key cannot be opened.
     static long ReadAllValues(std::string_view sPath, std::vector<NamedValue>& values);
-    // Deletes a key with everything below it.
-    static HandleValue KillTree(std::string_view sPath);
 
     HandleValue WriteValue(std::string_view sPath, std::string_view sName, std::uint32_t type,
                            std::span<const std::uint8_t> data) const;
     bool ExportKeyToReg(const std::string& sPath, platform::runtime::OutputFile& file,
-                        bool IncludeSubkeys, const ExportProgress& Output) const;
+                        bool IncludeSubkeys, const ExportProgress& Output,
+                        const ExportLeftOutReport& LeftOut) const;
 
     bool createKeyIfMissing_ = true;
 };

@@ -173,4 +173,12 @@ std::string AnsiToUtf8(std::string_view ansi) {
     return text::Utf16ToUtf8(wide);
 }
 
+std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8) {
+    std::string ansi = Utf8ToAnsi(utf8);
+    if (AnsiToUtf8(ansi) != utf8) {
+        return std::nullopt;
+    }
+    return ansi;
+}
+
 }  // namespace platform::kernel32

@@ -127,7 +127,10 @@ long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& 
     if (node->readOnly && (access & kWriteBits) != 0 && access != kMaximumAllowed) {
         return kErrorAccessDenied;
     }
-    key.reset(NewHandle(node));
+    // As the platform does, "" below a predefined root gives the root's own handle back.
+    key.reset(subkey.empty() && PredefinedKey(static_cast<std::uint32_t>(parent)) == parent
+                  ? parent
+                  : NewHandle(node));
     return kErrorSuccess;
 }
 
@@ -326,6 +329,21 @@ long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
     }
     overrides[root] = node;
     return kErrorSuccess;
+}
+
+long KeyObjectName(RawKey key, std::string& name) {
+    const std::lock_guard lock(RegistryMutex());
+    NodePtr node;
+    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
+        return error;
+    }
+    // The node itself is the key: its address names it while it lives.
+    name = "sim:" + std::to_string(reinterpret_cast<std::uintptr_t>(node.get()));
+    return kErrorSuccess;
+}
+
+Host RegistryHost() {
+    return Host::kSimulation;
 }
 
 }  // namespace platform::registry

@@ -1,6 +1,8 @@
 // Simulated run-time services over the simulated file system, environment and clock.
 #include "platform/runtime.h"
 
+#include <algorithm>
+
 #include "platform/date_format.h"
 #include "platform/kernel32.h"
 #include "platform/sim/machine.h"
@@ -48,6 +50,29 @@ class SimExclusiveFile final : public ExclusiveFile {
     std::string path_;
 };
 
+// Reads the file's bytes as they are at each call, as a shared file would give them.
+class SimInputFile final : public InputFile {
+  public:
+    explicit SimInputFile(std::string path) : path_(std::move(path)) {}
+
+    std::optional<std::size_t> Read(std::span<char> buffer) override {
+        const sim::File* file = sim::machine().FindFile(path_);
+        if (file == nullptr) {
+            return std::nullopt;
+        }
+        const std::size_t count =
+            std::min(buffer.size(), file->bytes.size() - std::min(offset_, file->bytes.size()));
+        std::copy_n(file->bytes.begin() + static_cast<std::ptrdiff_t>(offset_), count,
+                    buffer.begin());
+        offset_ += count;
+        return count;
+    }
+
+  private:
+    std::string path_;
+    std::size_t offset_ = 0;
+};
+
 }  // namespace
 
 std::unique_ptr<ExclusiveFile> ExclusiveFile::Open(std::string_view path) {
@@ -71,6 +96,9 @@ std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
                                 existing->heldExclusively)) {
         return nullptr;
     }
+    if (existing != nullptr && mode == Mode::kCreateNew) {
+        return nullptr;
+    }
     if (existing == nullptr) {
         m.AddFile(absolute, "", m.now);
     } else if (mode == Mode::kCreate) {
@@ -78,6 +106,14 @@ std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
         existing->lastWrite = m.now;
     }
     return std::make_unique<SimOutputFile>(absolute);
+}
+
+std::unique_ptr<InputFile> InputFile::Open(std::string_view path) {
+    auto& m = sim::machine();
+    if (m.FindFile(path) == nullptr) {
+        return nullptr;
+    }
+    return std::make_unique<SimInputFile>(m.Absolute(path));
 }
 
 std::optional<std::string> ReadFileBytes(std::string_view path) {

@@ -158,4 +158,28 @@ std::string AnsiToUtf8(std::string_view ansi) {
     return win32::Narrow(wide);
 }
 
+std::optional<std::string> Utf8ToAnsiExact(std::string_view utf8) {
+    const std::wstring wide = win32::Widen(utf8);
+    if (wide.empty()) {
+        return std::string();
+    }
+    // The UTF code pages take neither flags nor the default-character report.
+    const UINT codePage = ::GetACP();
+    const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
+    const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* const usedDefaultReport = utf ? nullptr : &usedDefault;
+    const int wideLength = static_cast<int>(wide.size());
+    const int size = ::WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, nullptr, 0,
+                                           nullptr, usedDefaultReport);
+    std::string ansi(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(CP_ACP, flags, wide.data(), wideLength, ansi.data(), size, nullptr,
+                          usedDefaultReport);
+    // Exact only when the text reads back as it was (this also refuses malformed UTF-8).
+    if (size == 0 || usedDefault || AnsiToUtf8(ansi) != utf8) {
+        return std::nullopt;
+    }
+    return ansi;
+}
+
 }  // namespace platform::kernel32

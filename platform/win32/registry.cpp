@@ -24,8 +24,34 @@ HKEY ToHkey(RawKey key) {
     return reinterpret_cast<HKEY>(key);
 }
 
+// A predefined root comes back from the platform as its sign-extended value on x64 (opening ""
+// below a root returns the root itself): it is given its 32-bit value again, so that it is
+// recognised as a root, and never closed.
 RawKey FromHkey(HKEY key) {
-    return reinterpret_cast<RawKey>(key);
+    const auto value = reinterpret_cast<RawKey>(key);
+    const auto low = static_cast<std::uint32_t>(value);
+    if (IsPredefined(low) && reinterpret_cast<LONG_PTR>(key) == static_cast<LONG>(low)) {
+        return low;
+    }
+    return value;
+}
+
+// NtQueryKey from ntdll, for the key's own name (KeyNameInformation).
+using NtQueryKeyFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+constexpr int kKeyNameInformation = 3;
+
+NtQueryKeyFunction NtQueryKey() {
+    static const auto function = [] {
+        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+        const FARPROC address = ntdll ? ::GetProcAddress(ntdll, "NtQueryKey") : nullptr;
+        return reinterpret_cast<NtQueryKeyFunction>(reinterpret_cast<void*>(address));
+    }();
+    return function;
+}
+
+// True for a subkey path of nothing but backslashes, which names the parent itself.
+bool NamesNoSubkey(std::string_view subkey) {
+    return subkey.find_first_not_of('\\') == std::string_view::npos;
 }
 
 std::wstring Wide(std::string_view utf8) {
@@ -85,7 +111,7 @@ long DeleteKey(RawKey parent, std::string_view subkey) {
     if (parent == 0) {
         return kErrorInvalidHandle;
     }
-    if (subkey.empty() && IsPredefined(parent)) {
+    if (NamesNoSubkey(subkey) && IsPredefined(parent)) {
         return kErrorAccessDenied;  // a root key is never deleted
     }
     return RegDeleteKeyW(ToHkey(parent), Wide(subkey).c_str());
@@ -95,8 +121,9 @@ long DeleteTree(RawKey parent, std::string_view subkey) {
     if (parent == 0) {
         return kErrorInvalidHandle;
     }
-    // An empty subkey would make RegDeleteTreeW empty the key the handle names.
-    if (subkey.empty()) {
+    // An empty subkey (or one of backslashes only) would make RegDeleteTreeW empty the key
+    // the handle names, a whole root for a predefined one.
+    if (NamesNoSubkey(subkey)) {
         return kErrorFileNotFound;
     }
     return RegDeleteTreeW(ToHkey(parent), Wide(subkey).c_str());
@@ -129,8 +156,24 @@ long QueryValue(RawKey key, std::string_view name, Value& value) {
     return ERROR_SUCCESS;
 }
 
+// True for string data that does not end with a NUL character.
+bool LacksTerminator(std::uint32_t type, std::span<const std::uint8_t> data) {
+    const bool stringType = type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+    return stringType && !data.empty() &&
+           (data.size() % 2 != 0 || data[data.size() - 1] != 0 || data[data.size() - 2] != 0);
+}
+
 long SetValue(RawKey key, std::string_view name, std::uint32_t type,
               std::span<const std::uint8_t> data) {
+    // For string data without a terminating NUL the platform looks at the character after the
+    // data and counts it in when it is a NUL ("the caller forgot it"). The data is stored as
+    // given only when that character is not a NUL: a copy provides one that is not.
+    if (LacksTerminator(type, data)) {
+        std::vector<std::uint8_t> padded(data.begin(), data.end());
+        padded.insert(padded.end(), {0xFF, 0xFF, 0xFF});
+        return RegSetValueExW(ToHkey(key), Wide(name).c_str(), 0, type, padded.data(),
+                              static_cast<DWORD>(data.size()));
+    }
     return RegSetValueExW(ToHkey(key), Wide(name).c_str(), 0, type, DataPointer(data),
                           static_cast<DWORD>(data.size()));
 }
@@ -187,6 +230,40 @@ long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
         return kErrorInvalidHandle;
     }
     return RegOverridePredefKey(ToHkey(root), replacement == 0 ? nullptr : ToHkey(replacement));
+}
+
+long KeyObjectName(RawKey key, std::string& name) {
+    const NtQueryKeyFunction query = NtQueryKey();
+    if (query == nullptr || IsPredefined(key)) {
+        return kErrorInvalidHandle;
+    }
+    // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
+    std::vector<ULONG> buffer(130);
+    while (true) {
+        ULONG needed = 0;
+        const auto bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
+        const LONG status = query(ToHkey(key), kKeyNameInformation, buffer.data(), bytes, &needed);
+        constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005);
+        constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023);
+        if ((status == kBufferOverflow || status == kBufferTooSmall) && needed > bytes) {
+            buffer.resize(needed / sizeof(ULONG) + 1);
+            continue;
+        }
+        if (status != 0) {
+            return kErrorInvalidHandle;
+        }
+        const ULONG nameBytes = std::min<ULONG>(buffer[0], bytes - sizeof(ULONG));
+        const auto* chars = reinterpret_cast<const wchar_t*>(buffer.data() + 1);
+        name = Utf8(chars, nameBytes / sizeof(wchar_t));
+        return kErrorSuccess;
+    }
+}
+
+Host RegistryHost() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr
+               ? Host::kWine
+               : Host::kWindows;
 }
 
 }  // namespace platform::registry

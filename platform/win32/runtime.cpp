@@ -43,6 +43,35 @@ class Win32OutputFile final : public OutputFile {
     UniqueFile file_;
 };
 
+class Win32InputFile final : public InputFile {
+  public:
+    explicit Win32InputFile(UniqueFile file) : file_(std::move(file)) {}
+
+    std::optional<std::size_t> Read(std::span<char> buffer) override {
+        DWORD read = 0;
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1u << 30));
+        if (!::ReadFile(file_.get(), buffer.data(), chunk, &read, nullptr)) {
+            return std::nullopt;
+        }
+        return read;
+    }
+
+  private:
+    UniqueFile file_;
+};
+
+DWORD CreationDisposition(OutputFile::Mode mode) {
+    switch (mode) {
+        case OutputFile::Mode::kCreate:
+            return CREATE_ALWAYS;
+        case OutputFile::Mode::kCreateNew:
+            return CREATE_NEW;
+        case OutputFile::Mode::kAppend:
+            break;
+    }
+    return OPEN_ALWAYS;
+}
+
 DateTime FromSystemTime(const SYSTEMTIME& st) {
     return DateTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
 }
@@ -138,9 +167,8 @@ std::unique_ptr<ExclusiveFile> ExclusiveFile::Open(std::string_view path) {
 }
 
 std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
-    const DWORD disposition = mode == Mode::kCreate ? CREATE_ALWAYS : OPEN_ALWAYS;
     UniqueFile file{::CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  disposition, FILE_ATTRIBUTE_NORMAL, nullptr)};
+                                  CreationDisposition(mode), FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file) {
         return nullptr;
     }
@@ -149,6 +177,16 @@ std::unique_ptr<OutputFile> OutputFile::Open(std::string_view path, Mode mode) {
         return nullptr;
     }
     return std::make_unique<Win32OutputFile>(std::move(file));
+}
+
+std::unique_ptr<InputFile> InputFile::Open(std::string_view path) {
+    UniqueFile file{::CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr)};
+    if (!file) {
+        return nullptr;
+    }
+    return std::make_unique<Win32InputFile>(std::move(file));
 }
 
 std::optional<std::string> ReadFileBytes(std::string_view path) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "registry/reg_file_writer.h"
 #include "registry_fixture.h"
 
@@ -10,12 +12,27 @@ namespace reg = platform::registry;
 
 class RegistryExport : public RegistryFixture {
   protected:
-    // Exports the test key (or a subkey) and returns the file's bytes.
-    std::string Export(std::string_view sub = "", bool includeSubkeys = true) {
+    // Exports the test key (or a subkey) and returns the file's bytes; what is left out goes to
+    // leftOut_.
+    std::string Export(std::string_view sub = "", bool includeSubkeys = true, long expected = 1) {
         const std::string file = File("export.reg");
-        EXPECT_EQ(reg_.ExportToReg(Key(sub), file, includeSubkeys), 1);
+        platform::runtime::DeleteFile(file);
+        leftOut_.clear();
+        EXPECT_EQ(reg_.ExportToReg(Key(sub), file, includeSubkeys, {},
+                                   [&](const ExportLeftOut& item) { leftOut_.push_back(item); }),
+                  expected);
         return platform::runtime::ReadFileBytes(file).value_or("<no file>");
     }
+
+    // Exports, deletes the test key and imports the file again.
+    void RoundTrip(long expected = 1) {
+        const std::string file = File("round_trip.reg");
+        ASSERT_EQ(reg_.ExportToReg(Key(), file), expected);
+        DeleteTestKey();
+        ASSERT_EQ(reg_.ImportFromReg(file), 1);
+    }
+
+    std::vector<ExportLeftOut> leftOut_;
 
     // The header and the section of the test key with these value lines.
     std::string Expected(std::string_view valueLines) const {
@@ -36,12 +53,15 @@ TEST_F(RegistryExport, WorkedExampleByteForByte) {
                                  "\"Count\"=dword:0000001A\r\n"));
 }
 
-TEST_F(RegistryExport, EmptyAndMissingKeysGiveAnEmptySection) {
+TEST_F(RegistryExport, AnEmptyKeyGivesAnEmptySectionAndAMissingKeyNone) {
     reg_.CreateKey(Key());
     EXPECT_EQ(Export(), Expected(""));
     reg_.KillKey(Key());
-    EXPECT_EQ(Export("missing"),
-              std::string("REGEDIT4\r\n\r\n[") + LongKey("missing") + "]\r\n\r\n");
+    // An import would create the key of a section: a missing key is not written.
+    EXPECT_EQ(Export("missing", true, 0), "REGEDIT4\r\n\r\n");
+    ASSERT_EQ(leftOut_.size(), 1u);
+    EXPECT_EQ(leftOut_[0].keyPath, LongKey("missing"));
+    EXPECT_TRUE(leftOut_[0].wholeKey);
 }
 
 TEST_F(RegistryExport, AnExistingFileIsNeverOverwritten) {
@@ -66,9 +86,81 @@ TEST_F(RegistryExport, DwordBinaryAndDefaultValueLines) {
                                  "\"minus\"=dword:FFFFFFFF\r\n"));
 }
 
-TEST_F(RegistryExport, EmptyDefaultTextWritesNoLine) {
+TEST_F(RegistryExport, TextsTheQuotedFormCannotCarryAreWrittenAsAnsiHex) {
     reg_.WriteString(Key(), "", "");
-    EXPECT_EQ(Export(), Expected(""));
+    reg_.WriteString(Key(), "a_lines", "one\r\ntwo");
+    SetRaw("", "b_nul", reg::kRegSz, Wide(std::string("a\0b", 3)));
+    SetRaw("", "c_unended", reg::kRegSz, {'x', 0});
+    reg_.WriteString(Key(), "d_cr", "\r");
+    EXPECT_EQ(Export(), Expected("\"\"=hex(1):00\r\n"
+                                 "\"a_lines\"=hex(1):6F,6E,65,0D,0A,74,77,6F,00\r\n"
+                                 "\"b_nul\"=hex(1):61,00,62,00\r\n"
+                                 "\"c_unended\"=hex(1):78\r\n"
+                                 "\"d_cr\"=hex(1):0D,00\r\n"));
+    const Snapshot before = TestKeySnapshot();
+    RoundTrip();
+    EXPECT_EQ(TestKeySnapshot(), before);
+}
+
+TEST_F(RegistryExport, ATextHoldingAKeyLineStaysAText) {
+    // Written unchanged between quotes, this text would delete the key "other" on import.
+    reg_.WriteString(Key("other"), "keep", "1");
+    const std::string text = "x\r\n[-" + LongKey("other") + "]\r\n\"y\"=\"z";
+    reg_.WriteString(Key("exported"), "text", text);
+    const std::string file = File("key_line.reg");
+    ASSERT_EQ(reg_.ExportToReg(Key("exported"), file), 1);
+    reg_.KillValue(Key("exported"), "text");
+    ASSERT_EQ(reg_.ImportFromReg(file), 1);
+    EXPECT_EQ(reg_.ReadString(Key("exported"), "text"), text);
+    EXPECT_EQ(reg_.ReadString(Key("other"), "keep"), "1");
+}
+
+TEST_F(RegistryExport, WhatTheFormCannotCarryIsLeftOutAndNamed) {
+    reg_.WriteString(Key(), "plain", "text");
+    reg_.WriteString(Key(), "say \"hi\"", "quoted name");
+    reg_.WriteDWORD(Key(), "line\nbreak", 1);
+    reg_.WriteBinary(Key("sub"), "inner", "01");
+    EXPECT_EQ(Export("", true, 0), Expected("\"plain\"=\"text\"\r\n") + "[" + LongKey("sub") +
+                                       "]\r\n\"inner\"=hex:01\r\n\r\n");
+    ASSERT_EQ(leftOut_.size(), 2u);
+    std::sort(leftOut_.begin(), leftOut_.end(),
+              [](const auto& a, const auto& b) { return a.valueName < b.valueName; });
+    EXPECT_EQ(leftOut_[0].keyPath, LongKey());
+    EXPECT_EQ(leftOut_[0].valueName, "line\nbreak");
+    EXPECT_FALSE(leftOut_[0].wholeKey);
+    EXPECT_EQ(leftOut_[1].valueName, "say \"hi\"");
+    EXPECT_FALSE(leftOut_[1].reason.empty());
+}
+
+TEST_F(RegistryExport, NamesAndTextsOutsideTheCodePageAreLeftOutNotBentToLookAlikes) {
+    // "Ā" becomes "A" by best fit: both keys would merge on import.
+    if (platform::kernel32::Utf8ToAnsiExact("\xC4\x80") ||
+        platform::kernel32::Utf8ToAnsiExact("\xCE\xA9")) {
+        GTEST_SKIP() << "this ANSI code page holds the characters of the test";
+    }
+    reg_.WriteString(Key("A"), "v", "plain A");
+    reg_.WriteString(Key("\xC4\x80"), "v", "A with macron");
+    reg_.WriteString(Key(), "omega \xCE\xA9", "x");
+    reg_.WriteString(Key(), "text", "omega \xCE\xA9");
+    reg_.WriteString(Key(), "kept", "caf\xC3\xA9");
+    const std::string file = File("code_page.reg");
+    std::vector<ExportLeftOut> leftOut;
+    ASSERT_EQ(reg_.ExportToReg(Key(), file, true, {},
+                               [&](const ExportLeftOut& item) { leftOut.push_back(item); }),
+              0);
+    std::vector<std::string> named;
+    for (const ExportLeftOut& item : leftOut) {
+        named.push_back(item.wholeKey ? item.keyPath : item.valueName);
+    }
+    std::sort(named.begin(), named.end());
+    EXPECT_EQ(named, (std::vector<std::string>{LongKey("\xC4\x80"), "omega \xCE\xA9", "text"}));
+    DeleteTestKey();
+    ASSERT_EQ(reg_.ImportFromReg(file), 1);
+    EXPECT_EQ(reg_.ReadString(Key("A"), "v"), "plain A");
+    EXPECT_EQ(reg_.ReadString(Key(), "kept"), "caf\xC3\xA9");
+    std::vector<std::string> values;
+    std::vector<EnumeratedValue> data;
+    EXPECT_EQ(reg_.EnumValues(Key(), values, data), 1);
 }
 
 TEST_F(RegistryExport, EveryOtherTypeAsHexWithItsTypeNumber) {

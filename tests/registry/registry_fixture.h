@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +25,14 @@ struct StoredValue {
     std::uint32_t type = 0;
     std::vector<std::uint8_t> data;
     friend bool operator==(const StoredValue&, const StoredValue&) = default;
+    // Shown as the type and the data in hex, when a comparison fails.
+    friend void PrintTo(const StoredValue& value, std::ostream* out) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        *out << "type " << value.type << ":";
+        for (const std::uint8_t byte : value.data) {
+            *out << ' ' << kDigits[byte >> 4] << kDigits[byte & 0x0F];
+        }
+    }
 };
 // Key path (upper-cased, below the test key) -> (spelled name, values by upper-cased name).
 using Snapshot = std::map<std::string, std::pair<std::string, std::map<std::string, StoredValue>>>;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "registry_fixture.h"
 
 namespace registry::test {
@@ -15,9 +17,26 @@ class RegistryImport : public RegistryFixture {
         for (const std::string& line : lines) {
             text += line + "\r\n";
         }
+        return ImportText(text);
+    }
+
+    // Writes `text` to a file and imports it; the problems go to problems_.
+    long ImportText(std::string_view text) {
         const std::string file = File("import.reg");
+        platform::runtime::DeleteFile(file);
         EXPECT_TRUE(platform::runtime::WriteFileBytes(file, platform::kernel32::Utf8ToAnsi(text)));
-        return reg_.ImportFromReg(file);
+        problems_.clear();
+        return reg_.ImportFromReg(file, [&](const ImportProblem& p) { problems_.push_back(p); });
+    }
+
+    // The numbers of the lines reported, in order.
+    std::vector<std::size_t> ProblemLines() const {
+        std::vector<std::size_t> lines;
+        for (const ImportProblem& problem : problems_) {
+            lines.push_back(problem.lineNumber);
+        }
+        std::sort(lines.begin(), lines.end());
+        return lines;
     }
 
     long Import(const std::vector<std::string>& lines) { return Import("REGEDIT4", lines); }
@@ -25,6 +44,8 @@ class RegistryImport : public RegistryFixture {
     std::string Section(std::string_view sub = "") const {
         return std::string("[") + LongKey(sub) + "]";
     }
+
+    std::vector<ImportProblem> problems_;
 };
 
 TEST_F(RegistryImport, EachValueLineForm) {
@@ -96,7 +117,8 @@ TEST_F(RegistryImport, WrappedHexListsContinueAfterABackslash) {
 TEST_F(RegistryImport, TypedHexListsWriteThatType) {
     ASSERT_EQ(
         Import({Section(), "\"expand\"=hex(2):25,41,25,00", "\"multi\"=hex(7):61,00,62,63,00,00,\\",
-                "  ", "\"qword\"=hex(b):01,00,00,00,00,00,00,00", "\"bad\"=hex(zz):01"}),
+                "  ", "\"qword\"=hex(b):01,00,00,00,00,00,00,00",
+                "\"text\"=hex(1):61,0d,0a,62,00"}),
         1);
     EXPECT_EQ(GetRaw("", "expand").type, reg::kRegExpandSz);
     EXPECT_EQ(GetRaw("", "expand").data, Wide("%A%"));
@@ -105,18 +127,31 @@ TEST_F(RegistryImport, TypedHexListsWriteThatType) {
               (std::vector<std::uint8_t>{'a', 0, 0, 0, 'b', 0, 'c', 0, 0, 0, 0, 0}));
     EXPECT_EQ(GetRaw("", "qword").type, reg::kRegQword);
     EXPECT_EQ(GetRaw("", "qword").data, (std::vector<std::uint8_t>{1, 0, 0, 0, 0, 0, 0, 0}));
-    EXPECT_FALSE(reg_.ValueExists(Key(), "bad"));
+    EXPECT_EQ(GetRaw("", "text").type, reg::kRegSz);
+    EXPECT_EQ(GetRaw("", "text").data, Wide("a\r\nb"));
 }
 
-TEST_F(RegistryImport, MalformedDwordLinesAreSkipped) {
-    ASSERT_EQ(Import({Section(), "\"long\"=dword:123456789", "\"none\"=dword:", "\"junk\"=dword:zz",
-                      "\"short\"=dword:1a", "\"next\"=\"ok\""}),
-              1);
-    EXPECT_FALSE(reg_.ValueExists(Key(), "long"));
-    EXPECT_FALSE(reg_.ValueExists(Key(), "none"));
-    EXPECT_FALSE(reg_.ValueExists(Key(), "junk"));
+TEST_F(RegistryImport, MalformedLinesAreSkippedAndReported) {
+    EXPECT_EQ(Import({Section(),                   // line 2
+                      "\"long\"=dword:123456789",  // 3
+                      "\"none\"=dword:",           // 4
+                      "\"junk\"=dword:zz",         // 5
+                      "\"short\"=dword:1a",        // 6
+                      "\"badHex\"=hex:01,zz",      // 7
+                      "\"badType\"=hex(zz):01",    // 8
+                      "no equals sign",            // 9
+                      "\"next\"=\"ok\"",           // 10
+                      "[" + LongKey("unclosed"),   // 11
+                      "\"lost\"=\"1\""}),          // 12: passed over
+              0);
+    EXPECT_EQ(ProblemLines(), (std::vector<std::size_t>{3, 4, 5, 7, 8, 9, 11}));
+    EXPECT_EQ(problems_.front().line, "\"long\"=dword:123456789");
+    for (const char* name : {"long", "none", "junk", "badHex", "badType"}) {
+        EXPECT_FALSE(reg_.ValueExists(Key(), name)) << name;
+    }
     EXPECT_EQ(reg_.ReadDWORD(Key(), "short"), 26);
     EXPECT_EQ(reg_.ReadString(Key(), "next"), "ok");
+    EXPECT_FALSE(reg_.KeyExists(Key("unclosed")));
 }
 
 TEST_F(RegistryImport, DeletingAKeyDeletesItsSubtree) {
@@ -157,19 +192,121 @@ TEST_F(RegistryImport, ImportTurnsKeyCreationBackOn) {
     EXPECT_EQ(reg_.ReadString(Key("new\\deep"), "a"), "1");
 }
 
-TEST_F(RegistryImport, LinesThatAreNoValueLinesArePassedOver) {
+TEST_F(RegistryImport, CommentsBlankLinesAndValuesOutsideSectionsArePassedOver) {
     ASSERT_EQ(Import({"\"before\"=\"first section\"", Section(), "; \"comment\"=\"1\"",
-                      "   ;\"indented\"=\"1\"", "no equals sign", "unquoted=1", "\"open=1", "",
-                      "\"real\"=\"1\"", Section("empty"), "", "; nothing here",
-                      std::string("[") + LongKey("unclosed"), "\"lost\"=\"1\""}),
+                      "   ;\"indented\"=\"1\"", "", "\t", "\"real\"=\"1\"", Section("empty"), "",
+                      "; nothing here", std::string("[-") + LongKey("gone") + "]",
+                      "\"afterDeletion\"=\"1\""}),
               1);
+    EXPECT_TRUE(problems_.empty());
     std::vector<std::string> names;
     std::vector<EnumeratedValue> values;
     ASSERT_EQ(reg_.EnumValues(Key(), names, values), 1);
     EXPECT_EQ(names, std::vector<std::string>{"real"});
-    // A section without values creates nothing.
-    EXPECT_FALSE(reg_.KeyExists(Key("empty")));
-    EXPECT_FALSE(reg_.KeyExists(Key("unclosed")));
+    // A section creates its key, values or not.
+    EXPECT_TRUE(reg_.KeyExists(Key("empty")));
+    EXPECT_FALSE(reg_.KeyExists(Key("gone")));
+}
+
+TEST_F(RegistryImport, RefusedOperationsAreReportedAndTheRestApplied) {
+    EXPECT_EQ(Import({"[HKEY_NOWHERE\\Software]",   // line 2
+                      "\"lost\"=\"1\"",             // 3
+                      "@=dword:00000001",           // 4
+                      Section(),                    // 5
+                      "\"kept\"=\"1\"",             // 6
+                      "[-HKEY_NOWHERE\\Software]",  // 7
+                      "\"after\"=\"1\""}),
+              0);
+    EXPECT_EQ(ProblemLines(), (std::vector<std::size_t>{2, 3, 4, 7}));
+    EXPECT_EQ(problems_[1].line, "[HKEY_NOWHERE\\Software] \"lost\"");
+    EXPECT_EQ(problems_[2].line, "[HKEY_NOWHERE\\Software] @");
+    EXPECT_EQ(reg_.ReadString(Key(), "kept"), "1");
+}
+
+TEST_F(RegistryImport, EverySpellingOfAKeyKeepsFileOrder) {
+    // Each key is written under several spellings, the earlier sections long, the later ones
+    // short; each value must end as the file's last line for it says, whichever thread wrote it.
+    const std::string sub = SubKey();
+    const std::vector<std::pair<std::string, std::string>> spellings = {
+        {"HKEY_CURRENT_USER\\" + sub + "\\K", ""},
+        {"HKCU\\" + sub + "\\k", ""},
+        {"\\hkey_current_user\\" + sub + "\\K", "\\"},
+        {"hkcu\\\\" + sub + "\\K", ""}};
+    std::string text = "REGEDIT4\r\n";
+    constexpr int kKeys = 40;
+    constexpr int kRounds = 4;
+    for (int key = 0; key < kKeys; ++key) {
+        for (int round = 0; round < kRounds; ++round) {
+            const auto& [prefix, suffix] = spellings[(round + key) % spellings.size()];
+            text += "[" + prefix + std::to_string(key) + suffix + "]\r\n";
+            for (int filler = 0; filler < (kRounds - round) * 40; ++filler) {
+                text += "\"f" + std::to_string(filler) + "\"=\"" + std::to_string(round) + "\"\r\n";
+            }
+            text += "\"v\"=\"" + std::to_string(round) + "\"\r\n";
+            text += "\"w\"=dword:0000000" + std::to_string(round) + "\r\n";
+            text += round == 2 ? "\"d\"=-\r\n" : "\"d\"=hex:0" + std::to_string(round) + "\r\n";
+        }
+    }
+    ASSERT_EQ(ImportText(text), 1);
+    int wrong = 0;
+    for (int key = 0; key < kKeys; ++key) {
+        const std::string path = Key("K" + std::to_string(key));
+        wrong += reg_.ReadString(path, "v") != "3";
+        wrong += reg_.ReadString(path, "f0") != "3";
+        wrong += reg_.ReadDWORD(path, "w") != 3;
+        wrong += reg_.ReadBinary(path, "d") != "03";
+    }
+    EXPECT_EQ(wrong, 0) << "values that kept an earlier line";
+}
+
+TEST_F(RegistryImport, DeletionsKeepTheirPlaceAmongTheWrites) {
+    ASSERT_EQ(Import({Section("a\\b"), "\"v\"=\"1\"", Section("a"), "\"w\"=\"1\"",
+                      std::string("[-") + LongKey("a") + "]", Section("a\\c"), "\"v\"=\"2\"",
+                      Section("x"), "\"v\"=\"1\"", "\"v\"=-",
+                      std::string("[-") + LongKey("x\\y") + "]", Section("x"), "\"w\"=\"after\""}),
+              1);
+    EXPECT_FALSE(reg_.KeyExists(Key("a\\b")));
+    EXPECT_FALSE(reg_.ValueExists(Key("a"), "w"));
+    EXPECT_EQ(reg_.ReadString(Key("a\\c"), "v"), "2");
+    EXPECT_FALSE(reg_.ValueExists(Key("x"), "v"));
+    EXPECT_EQ(reg_.ReadString(Key("x"), "w"), "after");
+}
+
+TEST_F(RegistryImport, ADanglingContinuationEndsAtTheNextKeyLine) {
+    ASSERT_EQ(Import({Section("first"), "\"list\"=hex:01,02,\\", Section("second"),
+                      "\"there\"=dword:00000002", "\"list2\"=hex:03,\\", "", "\"also\"=\"x\""}),
+              1);
+    EXPECT_EQ(reg_.ReadBinary(Key("first"), "list"), "01 02");
+    EXPECT_FALSE(reg_.ValueExists(Key("first"), "there"));
+    EXPECT_EQ(reg_.ReadDWORD(Key("second"), "there"), 2);
+    EXPECT_EQ(reg_.ReadBinary(Key("second"), "list2"), "03");
+    EXPECT_EQ(reg_.ReadString(Key("second"), "also"), "x");
+}
+
+TEST_F(RegistryImport, AKeyDeletionNeverReachesARoot) {
+    // Refused before the registry sees it; a key that names a root as a whole is never deleted.
+    reg_.WriteString(Key(), "stays", "1");
+    EXPECT_EQ(Import({"[-HKEY_CURRENT_USER\\\\]", "[-HKCU\\ \\ ]", "[-\\HKEY_CURRENT_USER\\]",
+                      "[-HKCU]", "[-hkcu\\\\\\]"}),
+              0);
+    EXPECT_EQ(ProblemLines(), (std::vector<std::size_t>{2, 3, 4, 5, 6}));
+    EXPECT_TRUE(reg_.ValueExists(Key(), "stays"));
+    EXPECT_EQ(reg_.KillKey("HKCU\\\\"), 0u);
+    EXPECT_EQ(reg_.KillKey("HKCU\\ "), 0u);
+    EXPECT_TRUE(reg_.KeyExists(Key()));
+}
+
+TEST_F(RegistryImport, TheWholeClassesRootDeletionIsRefused) {
+    // Only where a lost HKEY_CLASSES_ROOT costs nothing: the simulated machine and the tests' own
+    // Wine prefix.
+    if (platform::registry::RegistryHost() == platform::registry::Host::kWindows) {
+        GTEST_SKIP() << "never tried on a real Windows machine";
+    }
+    reg_.WriteString("HKCR\\KelvraTests.Root", "", "kept");
+    EXPECT_EQ(Import({"[-HKEY_CLASSES_ROOT\\]", "[-HKCR\\\\]", "[-HKEY_CLASSES_ROOT]"}), 0);
+    EXPECT_EQ(ProblemLines(), (std::vector<std::size_t>{2, 3, 4}));
+    EXPECT_EQ(reg_.ReadString("HKCR\\KelvraTests.Root", ""), "kept");
+    reg::DeleteTree(reg::PredefinedKey(reg::kClassesRoot), "KelvraTests.Root");
 }
 
 }  // namespace

@@ -55,7 +55,18 @@ TEST_F(RegistryKeys, KillKeyDeletesOnlyAKeyWithoutSubkeys) {
 TEST_F(RegistryKeys, KillKeyNeverDeletesARoot) {
     ASSERT_NE(reg_.CreateKey(Key()), 0u);
     EXPECT_EQ(reg_.KillKey("HKCU"), 0u);
+    EXPECT_EQ(reg_.KillKey("HKCU\\\\"), 0u);
     EXPECT_TRUE(reg_.KeyExists("HKCU\\Software"));
+}
+
+TEST_F(RegistryKeys, ARootAsAWholePathIsTheRootsOwnHandle) {
+    // The platform hands a root back as itself (sign-extended on x64): the component sees the
+    // predefined value, on every build, and never closes it.
+    EXPECT_EQ(reg_.KillValue("HKCU", "KelvraTests value that is not there"),
+              platform::registry::kCurrentUser);
+    EXPECT_EQ(reg_.KillValue("HKEY_LOCAL_MACHINE", "KelvraTests value that is not there"),
+              platform::registry::kLocalMachine);
+    EXPECT_TRUE(reg_.KeyExists("HKLM"));
 }
 
 TEST_F(RegistryKeys, EnumKeysListsNamesAsSpelledInNameOrder) {

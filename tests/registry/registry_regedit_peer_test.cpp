@@ -55,6 +55,10 @@ TEST_F(RegistryRegeditPeer, OurExportImportsAlikeThroughBoth) {
     SetRaw("sub", "expand", reg::kRegExpandSz, Wide("%SystemRoot%\\x"));
     SetRaw("sub", "multi", reg::kRegMultiSz, {'a', 0, 0, 0, 'b', 0, 0, 0, 0, 0});
     SetRaw("sub\\deeper", "qword", reg::kRegQword, {1, 2, 3, 4, 5, 6, 7, 8});
+    // Texts that only hex(1) carries: line breaks, a NUL inside, the empty default text.
+    reg_.WriteString(Key(), "lines", "first line\r\n[-" + LongKey("sub") + "]\r\nlast");
+    SetRaw("sub", "nul", reg::kRegSz, Wide(std::string("a\0b", 3)));
+    reg_.WriteString(Key("sub\\deeper"), "", "");
     const Snapshot original = TestKeySnapshot();
     const std::string file = File("ours.reg");
     ASSERT_EQ(reg_.ExportToReg(Key(), file), 1);
