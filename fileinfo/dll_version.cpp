@@ -111,6 +111,7 @@ namespace fileinfo {
 
 void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
     m_Diagnosis = {};
+    m_Located = false;
     if (Trim(sModule).empty()) {
         m_FilePathName.clear();
         m_FileVersion.clear();
@@ -130,6 +131,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     std::uint32_t loadError = 0;
     if (LocateFile(sModule, path, lastError, &loadError)) {
         m_FilePathName = path;
+        m_Located = !path.empty();
     } else if (lastError == 0) {
         m_FilePathName = sModule + " Not Found";
     } else if (lastError == 1157) {

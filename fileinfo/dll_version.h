@@ -34,6 +34,8 @@ class CDLLVersion {
     [[nodiscard]] std::int64_t FileSize() const { return m_FileSize; }
     [[nodiscard]] const std::string& FileVersion() const { return m_FileVersion; }
     [[nodiscard]] const std::string& FileRegistrationInfo() const { return m_FileRegistrationInfo; }
+    // Whether the library search found the last file (the row names where it lies).
+    [[nodiscard]] bool Located() const { return m_Located; }
     // Why the last file could not be loaded, when it could not.
     [[nodiscard]] const LoadDiagnosis& Diagnosis() const { return m_Diagnosis; }
 
@@ -56,6 +58,7 @@ class CDLLVersion {
     std::string m_FilePathName;
     std::string m_FileRegistrationInfo;
     LoadDiagnosis m_Diagnosis;
+    bool m_Located = false;
 };
 
 }  // namespace fileinfo

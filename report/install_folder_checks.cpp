@@ -23,7 +23,8 @@ InstallFolderResult RunInstallFolderChecks(platform::window::Surface& surface,
                                            std::string& installFolder) {
     InstallFolderResult result;
     installFolder = kInstallFolder;
-    result.message = InstallFolderMessage(fso.FolderExists(installFolder));
+    result.installFolderExists = fso.FolderExists(installFolder);
+    result.message = InstallFolderMessage(result.installFolderExists);
     SpacerLines(surface, 3);
     surface.Print("  Check that install folder exists", true);
     SpacerLines(surface, 1);

@@ -20,6 +20,7 @@ std::string InstallFolderMessage(bool exists);
 // Draws both sections and returns the two result lines of the pass: the install folder
 // message and the PATH search report.
 struct InstallFolderResult {
+    bool installFolderExists = false;
     std::string message;
     std::string pathReport;
 };

@@ -42,7 +42,7 @@ std::string TitleLine(std::string_view prefix, std::string_view date, std::strin
 
 std::string VerificationReport::Run(platform::window::Surface& surface,
                                     const ProgressCallback& progress) {
-    RunState run{surface, fileinfo::CDLLVersion{}, {}, nullptr, {}};
+    RunState run{surface, fileinfo::CDLLVersion{}, {}, nullptr, {}, {}};
     SkipOnFailure([&] { surface.Cls(); });
     SkipOnFailure([&] { run.columns = ComputeColumnPositions(surface.Width()); });
     SkipOnFailure([&] { run.log = OutputFile::Open(kLogFileName, OutputFile::Mode::kCreate); });
@@ -60,6 +60,7 @@ std::string VerificationReport::Run(platform::window::Surface& surface,
         SkipOnFailure([&] { RunPass(run, pass); });
     }
     run.log.reset();  // closes the log file
+    facts_ = std::move(run.facts);
     return std::move(run.text);
 }
 
@@ -114,13 +115,34 @@ void VerificationReport::WriteFileSectionHeading(RunState& run) {
 
 void VerificationReport::RunPass(RunState& run, int pass) {
     if (pass <= static_cast<int>(kFileList.size())) {
-        AppendLine(run, RunFilePass(run.surface, run.version, run.columns, pass));
+        const std::string line = RunFilePass(run.surface, run.version, run.columns, pass);
+        AppendLine(run, line);
+        RecordFileRow(run, pass, line);
         return;
     }
     const InstallFolderResult checks =
         RunInstallFolderChecks(run.surface, fileSystem_, pathTable_, installFolder_);
+    run.facts.installFolder = {installFolder_, checks.installFolderExists};
+    run.facts.pathTable = pathTable_;
     AppendLine(run, checks.message);
     AppendLine(run, checks.pathReport);
+}
+
+void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view line) {
+    FileRowRecord row;
+    row.name = kFileList.at(static_cast<std::size_t>(pass - 1));
+    row.loadInfoFailed = line.starts_with(kErrorRowPrefix);
+    if (!row.loadInfoFailed) {
+        const fileinfo::CDLLVersion& v = run.version;
+        row.located = v.Located();
+        row.path = v.FilePathName();
+        row.registration = v.FileRegistrationInfo();
+        row.date = v.FileDate();
+        row.size = v.FileSize();
+        row.version = v.FileVersion();
+        row.diagnosis = v.Diagnosis();
+    }
+    run.facts.files.push_back(std::move(row));
 }
 
 void VerificationReport::AppendLine(RunState& run, std::string_view line) {

@@ -15,6 +15,7 @@
 #include "platform/scripting.h"
 #include "platform/window.h"
 #include "report/column_layout.h"
+#include "report/json_report.h"
 
 namespace report {
 
@@ -44,6 +45,10 @@ class VerificationReport {
     // at the start of every pass, on the calling thread.
     std::string Run(platform::window::Surface& surface, const ProgressCallback& progress = {});
 
+    // What the latest run found, row by row (empty before the first run). A run without a
+    // window reports it; the texts of its message boxes are not among them.
+    [[nodiscard]] const ReportFacts& Facts() const { return facts_; }
+
   private:
     // What one run shares between its steps and passes.
     struct RunState {
@@ -52,6 +57,7 @@ class VerificationReport {
         ColumnPositions columns;
         std::unique_ptr<platform::runtime::OutputFile> log;
         std::string text;
+        ReportFacts facts;
     };
 
     void DrawTitleAndHeader(RunState& run);
@@ -59,11 +65,13 @@ class VerificationReport {
     static void WriteFileSectionHeading(RunState& run);
     void RunPass(RunState& run, int pass);
     static void AppendLine(RunState& run, std::string_view line);
+    static void RecordFileRow(RunState& run, int pass, std::string_view line);
 
     platform::scripting::FileSystemObject fileSystem_;
     std::string installFolder_;
     // Built at the first run and kept for the object's life.
     pathcheck::PathFolderTable pathTable_;
+    ReportFacts facts_;
 };
 
 }  // namespace report

@@ -407,16 +407,19 @@ bool WriteStandardError(std::string_view bytes) {
 }
 
 std::vector<std::string> ProgramArguments() {
+    struct LocalFreeDeleter {
+        void operator()(wchar_t** block) const { ::LocalFree(static_cast<HLOCAL>(block)); }
+    };
     int count = 0;
-    wchar_t** const arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    const std::unique_ptr<wchar_t*, LocalFreeDeleter> arguments(
+        ::CommandLineToArgvW(::GetCommandLineW(), &count));
     std::vector<std::string> result;
     if (arguments == nullptr) {
         return result;
     }
     for (int i = 1; i < count; ++i) {
-        result.push_back(win32::Narrow(arguments[i]));
+        result.push_back(win32::Narrow(arguments.get()[i]));
     }
-    ::LocalFree(static_cast<HLOCAL>(arguments));
     return result;
 }
 

@@ -1,0 +1,137 @@
+#include "report/unattended_run.h"
+
+#include <optional>
+
+#include "fileinfo/dll_version.h"
+#include "platform/kernel32.h"
+#include "platform/runtime.h"
+#include "platform/window.h"
+#include "report/json_report.h"
+#include "report/verification_report.h"
+
+namespace report {
+namespace {
+
+inline constexpr std::string_view kMessagePrefix = "  Message: ";
+
+// A message's own line breaks, in any convention, become blanks: one message, one line.
+std::string OneLine(std::string_view text) {
+    std::string line;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\r' || c == '\n') {
+            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                ++i;
+            }
+            line += ' ';
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+// Message boxes go to a list while the object lives.
+class CollectedMessages {
+  public:
+    CollectedMessages() {
+        platform::window::RedirectMessageBoxes(
+            [this](std::string_view text) { texts_.emplace_back(text); });
+    }
+    CollectedMessages(const CollectedMessages&) = delete;
+    CollectedMessages& operator=(const CollectedMessages&) = delete;
+    ~CollectedMessages() { platform::window::RedirectMessageBoxes({}); }
+
+    [[nodiscard]] const std::vector<std::string>& Texts() const { return texts_; }
+
+  private:
+    std::vector<std::string> texts_;
+};
+
+RunContext ContextNow() {
+    RunContext context;
+    context.programVersion = KELVRA_PROGRAM_VERSION;
+    context.machineName = platform::kernel32::ComputerName();
+    context.osName = fileinfo::CDLLVersion{}.GetOSVersion();
+    context.osVersion = platform::kernel32::GetVersionEx();
+    context.generatedUtc = platform::runtime::NowUtc();
+    return context;
+}
+
+void ReportError(std::string_view line) {
+    platform::runtime::WriteStandardError("Kelvra_System_Files_Test: " + std::string(line) +
+                                          "\r\n");
+}
+
+// Writes one output; false (after saying why on the standard error) when it cannot.
+bool WriteOutput(const std::string& target, std::string_view bytes) {
+    if (target == kStandardOutputName) {
+        if (platform::runtime::WriteStandardOutput(bytes)) {
+            return true;
+        }
+        ReportError("cannot write to the standard output (is it redirected?)");
+        return false;
+    }
+    if (platform::runtime::ReplaceFileWhole(target, bytes)) {
+        return true;
+    }
+    ReportError("cannot write " + target);
+    return false;
+}
+
+int RunUnattended(const CommandLine& command) {
+    VerificationReport report;
+    std::string text;
+    ReportFacts facts;
+    {
+        const CollectedMessages messages;
+        const auto surface =
+            platform::window::CreateOffscreenSurface(kReportWidthTwips, kReportHeightTwips);
+        text = report.Run(*surface);
+        facts = report.Facts();
+        facts.messages = messages.Texts();
+    }
+    bool written = true;
+    if (command.reportFile) {
+        written = WriteOutput(*command.reportFile, UnattendedReportText(text, facts.messages));
+    }
+    if (command.jsonFile) {
+        written = WriteOutput(*command.jsonFile, JsonReport(facts, ContextNow())) && written;
+    }
+    if (!written) {
+        return kExitUsageOrOutput;
+    }
+    return EverythingInPlace(facts) ? kExitAllInPlace : kExitSomethingMissing;
+}
+
+}  // namespace
+
+std::string UnattendedReportText(std::string_view reportText,
+                                 const std::vector<std::string>& messages) {
+    std::string text = WithCrLf(reportText);
+    for (const std::string& message : messages) {
+        text += kMessagePrefix;
+        text += OneLine(message);
+        text += "\r\n";
+    }
+    return text;
+}
+
+int RunWithoutWindow(const CommandLine& command) {
+    switch (command.mode) {
+        case CommandLine::Mode::kUnattended:
+            return RunUnattended(command);
+        case CommandLine::Mode::kUsage:
+            if (!platform::runtime::WriteStandardOutput(UsageText())) {
+                platform::window::MessageBox(UsageText());
+            }
+            return kExitAllInPlace;
+        case CommandLine::Mode::kError:
+        case CommandLine::Mode::kWindow:
+            break;
+    }
+    ReportError(command.error.empty() ? "nothing to do without a window" : command.error);
+    return kExitUsageOrOutput;
+}
+
+}  // namespace report

@@ -1,0 +1,28 @@
+// The runs without a window that the command line asks for: the report made once onto an
+// off-screen surface, with message boxes turned into lines of the output, written where the
+// command line says, and an exit code that tells a collector whether anything is missing.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "report/command_line.h"
+
+namespace report {
+
+// The design size of the report window's drawing, which an unattended run draws on too.
+inline constexpr long kReportWidthTwips = 16800;
+inline constexpr long kReportHeightTwips = 13290;
+
+// The report text as /report writes it: the window's report text with CR LF line ends, then
+// one line for each message box that a window run would have shown, in order.
+std::string UnattendedReportText(std::string_view reportText,
+                                 const std::vector<std::string>& messages);
+
+// Runs what `command` asks for (unattended, usage or a command-line error) and returns the
+// process's exit code. Never opens a window or a message box, except that the usage is shown
+// in a box when no standard output is attached.
+int RunWithoutWindow(const CommandLine& command);
+
+}  // namespace report
