@@ -78,7 +78,7 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
 start_xvfb "$screen"
-trap 'stop_xvfb; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+on_exit '/usr/lib/wine/wineserver -k 2>/dev/null || true'
 screen_width=${screen%x*}
 screen_height=${screen#*x}
 

@@ -6,7 +6,13 @@
 # opens with its caption and draws the whole report (its screenshot is checked line by line
 # against the report); "Copy Text" puts exactly the expected report on the clipboard;
 # DLLver.log holds its three lines; "Done" ends the program with exit code 0. A second run in
-# a read-only folder writes no log but shows and copies the whole report.
+# a read-only folder writes no log but shows and copies the whole report. Two files of the list
+# lie on the user PATH in forms the program cannot load, and their rows must say so.
+# Then the runs without a window: /report and /json open no window (the X server is watched),
+# write the expected text and a JSON report that conforms to the schema and says of each file
+# what the prefix holds, and exit with 1 (files are missing); /json - writes to a redirected
+# standard output; a target in a read-only folder gives 2, one line on standard error, and
+# leaves the folder as it was.
 #   scripts/e2e-window.sh [32] [64]     both by default
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,12 +22,19 @@ artifacts="$KELVRA_ROOT/build/e2e"
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 
+# The user PATH folder that holds copies of listed files which the program cannot load.
+copies_folder='C:\Users\Public\QuorvaneTools'
+
 # prepare_prefix: the prefix ($WINEPREFIX, started with $WINE) as the expected report
-# describes it.
+# describes it. Two files of the list lie on the user PATH, and the program can load neither:
+# libmmd.dll built for the other machine, libifcoremd.dll importing a DLL found nowhere.
 prepare_prefix() {
-    mkdir -p "$WINEPREFIX/drive_c/Program Files/Bin/Quorvane" \
-        "$WINEPREFIX/drive_c/users/Public/QuorvaneTools"
+    local tools="$WINEPREFIX/drive_c/users/Public/QuorvaneTools" own=x64 other=x86
+    [[ $bits == 32 ]] && own=x86 other=x64
+    mkdir -p "$WINEPREFIX/drive_c/Program Files/Bin/Quorvane" "$tools"
     rm -rf "$WINEPREFIX/drive_c/Missing"
+    cp "$KELVRA_ROOT/build/win64/testdata/$other/kelvra_ver2.dll" "$tools/libmmd.dll"
+    cp "$KELVRA_ROOT/build/win64/testdata/$own/kelvra_badimport.dll" "$tools/libifcoremd.dll"
     $WINE reg add 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH \
         /t REG_EXPAND_SZ /f \
         /d '%SystemRoot%\system32;%SystemRoot%;C:\Program Files\Bin\Quorvane;C:\program files\bin\quorvane\;C:\Missing\Quorvane' >/dev/null
@@ -40,8 +53,12 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok:   $*"; }
 
-expected_report() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$WINEPREFIX"; }
-expected_log() { python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$WINEPREFIX" --log; }
+expected() {
+    python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$WINEPREFIX" --bits "$bits" \
+        --copies-in "$copies_folder" "$@"
+}
+expected_report() { expected; }
+expected_log() { expected --log; }
 
 # check_screenshot NAME WINDOW: the window's drawing, line by line, against the report. The
 # report appears once the run has drawn it: the screenshot is taken again until it shows it.
@@ -106,7 +123,8 @@ run_case() {
 
 # run_program BITS: both cases for the 32-bit or the x86-64 program, on its own prefix.
 run_program() {
-    local bits=$1 work readonly_work
+    bits=$1
+    local work readonly_work
     if [[ $bits == 32 ]]; then
         if ! use_native_i386; then
             echo "skip: the 32-bit program (this kernel cannot start it)"
@@ -145,7 +163,102 @@ run_program() {
     else
         echo "skip: cannot make a read-only folder here (chattr)"
     fi
+    run_unattended
     /usr/lib/wine/wineserver -k 2>/dev/null || true
+}
+
+# The visible top-level windows on the X server.
+visible_windows() { xdotool search --onlyvisible --name '' 2>/dev/null | sort || true; }
+
+# run_quietly FOLDER ARGS...: runs the program with ARGS in FOLDER and fails when a window
+# appears while it runs; its exit code is left in $status.
+run_quietly() {
+    local folder=$1 pid before appeared
+    shift
+    before=$(visible_windows)
+    (cd "$folder" && exec $WINE "$exe" "$@") &
+    pid=$!
+    while kill -0 "$pid" 2>/dev/null; do
+        appeared=$(comm -13 <(echo "$before") <(visible_windows))
+        if [[ -n $appeared ]]; then
+            fail "win$bits $*: a window appeared: $(xdotool getwindowname "${appeared%%$'\n'*}" 2>/dev/null)"
+            kill "$pid" 2>/dev/null || true
+            break
+        fi
+        sleep 0.2
+    done
+    status=0
+    wait "$pid" || status=$?
+}
+
+# expect_status NAME WANTED
+expect_status() {
+    if [[ $status -eq $2 ]]; then pass "$1: exit code $2"; else fail "$1: exit code $status, expected $2"; fi
+}
+
+# check_json NAME FILE: the JSON report conforms to the schema and says what the model says.
+check_json() {
+    local name=$1 file=$2
+    if python3 "$KELVRA_ROOT/scripts/validate_json.py" "$KELVRA_ROOT/schemas/report.schema.json" "$file"; then
+        pass "$name: the JSON report conforms to the schema"
+    else
+        fail "$name: the JSON report does not conform to the schema"
+    fi
+    expected --json-model > "$file.model"
+    if python3 "$KELVRA_ROOT/scripts/check_report_json.py" "$file" "$file.model" > "$file.differences"; then
+        pass "$name: the JSON report says of every file what the prefix holds"
+    else
+        fail "$name: the JSON report differs from the prefix:"
+        sed 's/^/      /' "$file.differences" | head -n 12
+    fi
+}
+
+# Runs without a window: /report and /json to files, /json to a redirected standard output, and
+# a target that cannot be written.
+run_unattended() {
+    local work="$artifacts/unattended$bits" locked
+    mkdir -p "$work"
+    printf 'the previous report' > "$work/report.txt"
+    run_quietly "$work" /report report.txt -JSON report.json
+    expect_status "win$bits /report /json" 1
+    if cmp -s "$work/report.txt" <(expected_report | python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().replace(b"\r", b"\r\n") + b"\r\n")'); then
+        pass "win$bits /report: the file holds the window's report with CR LF line ends"
+    else
+        fail "win$bits /report: the file differs from the expected report"
+        diff <(expected_report | tr '\r' '\n') <(tr -d '\r' < "$work/report.txt") | head -n 20 || true
+    fi
+    check_json "win$bits /json" "$work/report.json"
+    if cmp -s "$work/DLLver.log" <(expected_log); then
+        pass "win$bits /report: DLLver.log written as in a window run"
+    else
+        fail "win$bits /report: DLLver.log differs"
+    fi
+    if compgen -G "$work/*.part" >/dev/null; then fail "win$bits: part files left: $(ls "$work"/*.part)"; fi
+
+    run_quietly "$work" /json - > "$work/stdout.json" 2> "$work/stderr.txt"
+    expect_status "win$bits /json -" 1
+    check_json "win$bits /json - (redirected standard output)" "$work/stdout.json"
+
+    locked="$work/locked"
+    mkdir -p "$locked"
+    printf 'kept' > "$locked/report.json"
+    if chattr +i "$locked" 2>/dev/null; then
+        run_quietly "$work" /json locked/report.json 2> "$work/locked-stderr.txt"
+        chattr -i "$locked"
+        expect_status "win$bits /json into a read-only folder" 2
+        if [[ $(cat "$locked/report.json") == kept && $(ls "$locked") == report.json ]]; then
+            pass "win$bits: the unwritable target is as it was, with nothing beside it"
+        else
+            fail "win$bits: the read-only folder changed: $(ls "$locked")"
+        fi
+        if grep -q 'cannot write' "$work/locked-stderr.txt"; then
+            pass "win$bits: one line on standard error says why"
+        else
+            fail "win$bits: standard error says: $(head -c 300 "$work/locked-stderr.txt")"
+        fi
+    else
+        echo "skip: cannot make a read-only folder here (chattr)"
+    fi
 }
 
 programs=("$@")

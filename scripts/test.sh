@@ -63,8 +63,11 @@ if use_native_i386; then
     run_windows_tests "$WINE32" "$KELVRA_PREFIX32" win32
 fi
 
-step "end-to-end: both programs' windows under Xvfb (wine64 and wine32)"
+step "end-to-end: both programs' windows and runs without a window, under Xvfb (wine64 and wine32)"
 bash scripts/e2e-window.sh
+
+step "end-to-end: the window on a small screen at 96, 120 and 144 dpi, and misbehaving DLLs (wine64)"
+bash scripts/e2e-screens.sh
 
 end_step
 echo
