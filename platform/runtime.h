@@ -120,6 +120,9 @@ std::vector<std::string> ProgramArguments();
 // write failed.
 bool WriteStandardOutput(std::string_view bytes);
 bool WriteStandardError(std::string_view bytes);
+// From now on the system shows no error boxes of its own for this process (a drive without a
+// medium, a file that cannot be opened): the calls fail instead. For runs that nobody watches.
+void SuppressSystemErrorBoxes();
 
 // The value of an environment variable of this process, read whole whatever its length;
 // nullopt when it is not set (a variable set to "" is set).

@@ -80,6 +80,7 @@ bool WriteOutput(const std::string& target, std::string_view bytes) {
 }
 
 int RunUnattended(const CommandLine& command) {
+    platform::runtime::SuppressSystemErrorBoxes();
     VerificationReport report;
     std::string text;
     ReportFacts facts;

@@ -134,6 +134,7 @@ class Machine {
     std::vector<std::string> programArguments;
     std::optional<std::string> standardOutput;
     std::optional<std::string> standardError;
+    bool systemErrorBoxesSuppressed = false;
     std::string computerName = "KELVRA-SIM";
 
     // --- Window run-time.

@@ -305,6 +305,10 @@ bool WriteStandardError(std::string_view bytes) {
     return true;
 }
 
+void SuppressSystemErrorBoxes() {
+    sim::machine().systemErrorBoxesSuppressed = true;
+}
+
 bool ReplaceFileWhole(std::string_view path, std::string_view bytes) {
     // The simulated machine writes a file in one step: it has no readers in between.
     return WriteFileBytes(path, bytes);

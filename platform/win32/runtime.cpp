@@ -406,6 +406,10 @@ bool WriteStandardError(std::string_view bytes) {
     return WriteToStandardHandle(STD_ERROR_HANDLE, bytes);
 }
 
+void SuppressSystemErrorBoxes() {
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+}
+
 std::vector<std::string> ProgramArguments() {
     struct LocalFreeDeleter {
         void operator()(wchar_t** block) const { ::LocalFree(static_cast<HLOCAL>(block)); }

@@ -80,6 +80,7 @@ TEST_F(UnattendedRun, EverythingInPlaceExitsWith0AndWritesTheWindowsTextWithCrLf
     EXPECT_EQ(written->bytes.find("Unable to locate"), std::string::npos);
     EXPECT_NE(m().FindFile("DLLver.log"), nullptr) << "the log is written as in a window run";
     EXPECT_TRUE(m().messageBoxes.empty());
+    EXPECT_TRUE(m().systemErrorBoxesSuppressed) << "nobody is there to answer a box";
 }
 
 TEST_F(UnattendedRun, AMissingFileOrAnInstallFolderOffThePathExitsWith1) {
