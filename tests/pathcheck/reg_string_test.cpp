@@ -101,7 +101,8 @@ TEST(RegStringTrim, SpacesAroundAndTheFirstNul) {
 class RegStringRead : public ::testing::Test {
   protected:
     static constexpr std::string_view kSubkey = "Software\\KelvraTests\\PathStringTest";
-    static constexpr std::string_view kPath = "HKEY_CURRENT_USER\\Software\\KelvraTests\\PathStringTest";
+    static constexpr std::string_view kPath =
+        "HKEY_CURRENT_USER\\Software\\KelvraTests\\PathStringTest";
 
     void SetUp() override {
         reg::DeleteTree(Root(), kSubkey);
@@ -167,11 +168,13 @@ TEST_F(RegStringRead, DefaultWhenKeyValueOrRootIsMissing) {
     SetString("there", "yes");
     EXPECT_EQ(myRegReadString(std::string(kPath), "missing", "def"), "def");
     EXPECT_EQ(myRegReadString(std::string(kPath) + "\\Nowhere", "there", "def"), "def");
-    EXPECT_EQ(myRegReadString("\\HKCU\\Software\\KelvraTests\\PathStringTest", "there", "def"), "def");
-    EXPECT_EQ(myRegReadString("HKCUX\\Software\\KelvraTests\\PathStringTest", "there", "def"), "def");
-    EXPECT_EQ(
-        myRegReadString("\\HKEY_CURRENT_USER\\Software\\KelvraTests\\PathStringTest", "there", "def"),
-        "yes");
+    EXPECT_EQ(myRegReadString("\\HKCU\\Software\\KelvraTests\\PathStringTest", "there", "def"),
+              "def");
+    EXPECT_EQ(myRegReadString("HKCUX\\Software\\KelvraTests\\PathStringTest", "there", "def"),
+              "def");
+    EXPECT_EQ(myRegReadString("\\HKEY_CURRENT_USER\\Software\\KelvraTests\\PathStringTest", "there",
+                              "def"),
+              "yes");
 }
 
 // A root name alone opens the root key itself.
