@@ -29,6 +29,9 @@ step() {
 step "set-up (Debian packages)"
 bash scripts/setup.sh
 
+step "format (the project's .clang-format)"
+clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h' '*.c')
+
 for preset in linux linux-asan win64 win32; do
     step "build $preset"
     cmake --preset "$preset" >/dev/null

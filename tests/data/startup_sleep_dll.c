@@ -5,8 +5,8 @@ typedef int BOOL;
 typedef void* HANDLE;
 typedef unsigned long DWORD;
 
-__declspec(dllimport) DWORD __stdcall GetEnvironmentVariableA(const char* name, char* value,
-                                                              DWORD size);
+__declspec(dllimport) DWORD
+    __stdcall GetEnvironmentVariableA(const char* name, char* value, DWORD size);
 __declspec(dllimport) void __stdcall Sleep(DWORD milliseconds);
 
 __declspec(dllexport) int KelvraTestProbe(void) {
