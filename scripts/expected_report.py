@@ -80,6 +80,14 @@ def local_date(path):
     return short_date(datetime.datetime.fromtimestamp(os.stat(path).st_mtime))
 
 
+def unix_path(prefix, windows_path):
+    """Where a C:\\ path of the prefix lies, each name matched without regard to case."""
+    path = os.path.join(prefix, "drive_c")
+    for name in windows_path[3:].split("\\"):
+        path = find_in(path, name) or os.path.join(path, name)
+    return path
+
+
 def find_in(folder, name):
     if not os.path.isdir(folder):
         return None
@@ -156,9 +164,7 @@ def main():
     parser.add_argument("--bits", type=int, default=64, help="the program's: 32 or 64")
     parser.add_argument("--json-model", action="store_true")
     args = parser.parse_args()
-    copies = [(folder, os.path.join(args.prefix, "drive_c",
-                                    *folder[3:].replace("Users", "users").split("\\")))
-              for folder in args.copies_in]
+    copies = [(folder, unix_path(args.prefix, folder)) for folder in args.copies_in]
 
     today = short_date(datetime.date.today())
     os_name = "Unknown"

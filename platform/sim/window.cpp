@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/message_sink.h"
 #include "platform/sim/machine.h"
 #include "platform/sim/simulated_window.h"
 #include "platform/window.h"
@@ -292,21 +293,8 @@ std::optional<std::string> GetClipboardText() {
     return sim::machine().clipboard;
 }
 
-namespace {
-// Where message boxes go instead of the screen, when set.
-std::function<void(std::string_view)>& MessageSink() {
-    static std::function<void(std::string_view)> sink;
-    return sink;
-}
-}  // namespace
-
-void RedirectMessageBoxes(std::function<void(std::string_view)> sink) {
-    MessageSink() = std::move(sink);
-}
-
 void MessageBox(std::string_view text) {
-    if (MessageSink()) {
-        MessageSink()(text);
+    if (detail::SendToMessageSink(text)) {
         return;
     }
     const std::lock_guard lock(sim::g_messageBoxes);

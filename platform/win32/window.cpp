@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/gui_objects.h"
+#include "platform/message_sink.h"
 #include "platform/win32/gdi.h"
 #include "platform/win32/wide.h"
 #include "platform/window_layout.h"
@@ -890,21 +891,8 @@ std::optional<std::string> GetClipboardText() {
     return text;
 }
 
-namespace {
-// Where message boxes go instead of the screen, when set.
-std::function<void(std::string_view)>& MessageSink() {
-    static std::function<void(std::string_view)> sink;
-    return sink;
-}
-}  // namespace
-
-void RedirectMessageBoxes(std::function<void(std::string_view)> sink) {
-    MessageSink() = std::move(sink);
-}
-
 void MessageBox(std::string_view text) {
-    if (MessageSink()) {
-        MessageSink()(text);
+    if (detail::SendToMessageSink(text)) {
         return;
     }
     // Owned by the window only on the window's thread: a box from a run's worker leaves the

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/runtime.h"
+#include "platform/window.h"
 #include "support/scratch_folder.h"
 
 namespace {
@@ -50,6 +53,18 @@ TEST(UnattendedServices, UtcTimeIsWithinADayOfLocalTime) {
     const int days =
         (local.year - utc.year) * 366 + (local.month - utc.month) * 31 + (local.day - utc.day);
     EXPECT_LE(std::abs(days), 1);
+}
+
+// While a sink is set no box is shown (a box here would wait for a click that never comes):
+// the texts go to the sink in order; once it is taken away, boxes are shown again.
+TEST(UnattendedServices, MessageBoxesGoToTheSinkWhileOneIsSet) {
+    std::vector<std::string> texts;
+    platform::window::RedirectMessageBoxes(
+        [&](std::string_view text) { texts.emplace_back(text); });
+    platform::window::MessageBox("first");
+    platform::window::MessageBox("second\r\nline");
+    platform::window::RedirectMessageBoxes({});
+    EXPECT_EQ(texts, (std::vector<std::string>{"first", "second\r\nline"}));
 }
 
 }  // namespace
