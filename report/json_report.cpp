@@ -5,8 +5,8 @@
 #include <nlohmann/json.hpp>
 
 #include "pathcheck/path_notes.h"
+#include "pathcheck/path_report.h"
 #include "pathcheck/path_text.h"
-#include "platform/text.h"
 #include "report/install_folder_checks.h"
 
 namespace report {
@@ -129,13 +129,12 @@ bool InstallFolderIsOnPath(const ReportFacts& facts) {
 }
 
 std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts) {
-    const std::string name = platform::text::AsciiUpper(kApplicationFolderName);
     std::vector<std::string> folders;
     const auto& table = facts.pathTable;
     for (long k = 1; k <= table.numPathFolders; ++k) {
         const auto index = static_cast<std::size_t>(k);
         if (index < table.PathFullName.size() &&
-            platform::text::AsciiUpper(table.PathFullName[index]).find(name) != std::string::npos) {
+            pathcheck::FolderNameContains(table, k, kApplicationFolderName)) {
             folders.push_back(table.PathFullName[index]);
         }
     }
