@@ -13,10 +13,6 @@
 namespace fileinfo {
 namespace {
 
-std::span<const std::uint8_t> Bytes(const std::string& file) {
-    return {reinterpret_cast<const std::uint8_t*>(file.data()), file.size()};
-}
-
 // The loader resolves API-set names itself, to whatever DLL implements them.
 bool IsApiSetName(std::string_view name) {
     const std::string upper = platform::text::AsciiUpper(name);
@@ -55,56 +51,34 @@ bool is_dll_loaded(std::string_view name, bool& canBeLoaded, std::string_view fi
 }
 
 bool CanDllBeLoaded(std::string_view path) {
-    const auto file = platform::runtime::ReadFileBytes(path);
-    if (!file) {
+    return CanDllBeLoaded(ReadFileRecord(path));
+}
+
+bool CanDllBeLoaded(const FileRecord& record) {
+    if (!record.machine || *record.machine != platform::kernel32::ProcessMachine() ||
+        !record.imports) {
         return false;
     }
-    const auto machine = platform::pe::ReadMachine(Bytes(*file));
-    if (!machine || *machine != platform::kernel32::ProcessMachine()) {
-        return false;
-    }
-    const auto imports = platform::pe::ReadImportedDlls(Bytes(*file));
-    if (!imports) {
-        return false;
-    }
-    for (const std::string& import : *imports) {
-        if (!ImportIsAvailable(import)) {
-            return false;
-        }
-    }
-    return true;
+    return FirstMissingImport(record).empty();
 }
 
 std::string FirstMissingImport(std::string_view path) {
-    const auto file = platform::runtime::ReadFileBytes(path);
-    if (!file) {
-        return "";
-    }
-    const auto imports = platform::pe::ReadImportedDlls(Bytes(*file));
-    if (!imports) {
-        return "";
-    }
-    for (const std::string& import : *imports) {
-        if (!ImportIsAvailable(import)) {
-            return import;
+    return FirstMissingImport(ReadFileRecord(path));
+}
+
+std::string FirstMissingImport(const FileRecord& record) {
+    if (record.imports) {
+        for (const std::string& import : *record.imports) {
+            if (!ImportIsAvailable(import)) {
+                return import;
+            }
         }
     }
     return "";
 }
 
 int get_dll_machine_type(std::string_view path) {
-    const auto file = platform::runtime::ReadFileBytes(path);
-    if (!file) {
-        return 0;
-    }
-    const auto machine = platform::pe::ReadMachine(Bytes(*file));
-    if (machine == platform::pe::kMachineI386) {
-        return 1;
-    }
-    if (machine == platform::pe::kMachineAmd64) {
-        return 2;
-    }
-    return 0;
+    return MachineKind(ReadFileRecord(path));
 }
 
 }  // namespace fileinfo

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "fileinfo/file_record.h"
+
 namespace fileinfo {
 
 // The high and the low 16 bits of a 32-bit value, 0 to 65535.
@@ -25,6 +27,10 @@ bool is_dll_loaded(std::string_view name, bool& canBeLoaded, std::string_view fi
 // process's, and every DLL it imports directly is loaded already or found by the library
 // search. Decided from the file's bytes alone.
 bool CanDllBeLoaded(std::string_view path);
+
+// The same two answers from a record of the file.
+bool CanDllBeLoaded(const FileRecord& record);
+std::string FirstMissingImport(const FileRecord& record);
 
 // 1 for a 32-bit x86 image, 2 for an x64 image, 0 for anything else or an unreadable file.
 int get_dll_machine_type(std::string_view path);

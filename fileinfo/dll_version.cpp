@@ -64,16 +64,17 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
 constexpr std::uint32_t kErrorModuleNotFound = 126;
 
 // The copy of a file that the library search could not load, and what the probes say of it.
-LoadDiagnosis Diagnose(std::string_view name, std::uint32_t loadError) {
+LoadDiagnosis Diagnose(std::string_view name, std::uint32_t loadError, FileRecords& records) {
     LoadDiagnosis diagnosis;
     diagnosis.loadFailed = true;
     diagnosis.loadError = loadError;
     diagnosis.loadErrorText = GetErrorText(loadError);
     if (const auto copy = platform::FindDllOnSearchPath(name)) {
+        const FileRecord& record = records.Of(*copy);
         diagnosis.copyPath = *copy;
-        diagnosis.copyMachine = get_dll_machine_type(*copy);
-        diagnosis.copyCanBeLoaded = CanDllBeLoaded(*copy);
-        diagnosis.missingImport = FirstMissingImport(*copy);
+        diagnosis.copyMachine = MachineKind(record);
+        diagnosis.copyCanBeLoaded = CanDllBeLoaded(record);
+        diagnosis.missingImport = FirstMissingImport(record);
     }
     return diagnosis;
 }
@@ -112,6 +113,7 @@ namespace fileinfo {
 void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
     m_Diagnosis = {};
     m_Located = false;
+    m_DescribedFilePath.clear();
     if (Trim(sModule).empty()) {
         m_FilePathName.clear();
         m_FileVersion.clear();
@@ -152,7 +154,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     } else if (registration.notRegistered) {
         m_FileRegistrationInfo = "Not Registered";
     } else if (path == kUnableToLocate && loadError != 0) {
-        m_Diagnosis = Diagnose(sModule, loadError);
+        m_Diagnosis = Diagnose(sModule, loadError, m_Records);
         if (m_Diagnosis.copyPath.empty()) {
             m_FileRegistrationInfo = "";
             m_FilePathName = std::string(kUnableToLocate) + " " + sModule;
@@ -171,16 +173,16 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
         m_FileRegistrationInfo = "n/a";
     }
 
-    m_FileVersion = Trim(GetFileVersionString(path));
-
+    m_FileVersion.clear();
     m_FileSize = 0;
     m_FileDate = {};
     if (path != kUnableToLocate) {
-        const auto size = platform::runtime::FileLen(path);
-        const auto date = platform::runtime::FileDateTime(path);
-        if (size && date) {
-            m_FileSize = *size;
-            m_FileDate = *date;
+        m_DescribedFilePath = path;
+        const FileRecord& record = m_Records.Of(path);
+        m_FileVersion = Trim(record.versionText);
+        if (record.size) {
+            m_FileSize = *record.size;
+            m_FileDate = *record.date;
         }
     }
 }

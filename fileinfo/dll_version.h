@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "fileinfo/file_record.h"
 #include "platform/runtime.h"
 
 namespace fileinfo {
@@ -36,8 +37,15 @@ class CDLLVersion {
     [[nodiscard]] const std::string& FileRegistrationInfo() const { return m_FileRegistrationInfo; }
     // Whether the library search found the last file (the row names where it lies).
     [[nodiscard]] bool Located() const { return m_Located; }
+    // The file that the last row describes, whose record holds its date, size and version: the
+    // file located, or the copy that cannot be loaded; "" when there is none.
+    [[nodiscard]] const std::string& DescribedFilePath() const { return m_DescribedFilePath; }
     // Why the last file could not be loaded, when it could not.
     [[nodiscard]] const LoadDiagnosis& Diagnosis() const { return m_Diagnosis; }
+
+    // The records of the files this object has read (the files of its rows and their
+    // copies), each read once for the object's life.
+    [[nodiscard]] FileRecords& Records() { return m_Records; }
 
     // The running Windows version's name, from the system's version record.
     [[nodiscard]] std::string GetOSVersion() const;
@@ -59,6 +67,8 @@ class CDLLVersion {
     std::string m_FileRegistrationInfo;
     LoadDiagnosis m_Diagnosis;
     bool m_Located = false;
+    std::string m_DescribedFilePath;
+    FileRecords m_Records;
 };
 
 }  // namespace fileinfo

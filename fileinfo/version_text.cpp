@@ -10,12 +10,16 @@ std::string FormatFileVersion(std::uint32_t fileVersionMS, std::uint32_t fileVer
            std::to_string(LoWord(fileVersionLS));
 }
 
-std::string ReadFileVersionText(std::string_view path) {
+std::optional<platform::version::FixedFileInfo> ReadFixedFileVersion(std::string_view path) {
     const auto block = platform::version::GetFileVersionInfo(path);
     if (!block) {
-        return "";
+        return std::nullopt;
     }
-    const auto fixed = platform::version::QueryRootBlock(*block);
+    return platform::version::QueryRootBlock(*block);
+}
+
+std::string ReadFileVersionText(std::string_view path) {
+    const auto fixed = ReadFixedFileVersion(path);
     if (!fixed) {
         return "";
     }

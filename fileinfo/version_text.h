@@ -2,8 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/version.h"
 
 namespace fileinfo {
 
@@ -17,6 +20,10 @@ constexpr std::uint32_t LoWord(std::uint32_t value) {
 
 // "major.minor.build.revision" from the fixed file information's file version fields.
 std::string FormatFileVersion(std::uint32_t fileVersionMS, std::uint32_t fileVersionLS);
+
+// The fixed file information of the file's version resource; nullopt when it has none or
+// cannot be read.
+std::optional<platform::version::FixedFileInfo> ReadFixedFileVersion(std::string_view path);
 
 // The version text of the file at `path`, "" when it has no version resource or cannot be
 // read.

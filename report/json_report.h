@@ -27,6 +27,9 @@ struct FileRowRecord {
     std::int64_t size = 0;
     std::string version;
     fileinfo::LoadDiagnosis diagnosis;
+    // The file the row describes (located, or the copy that cannot be loaded), "" for none:
+    // its record is in the run's records.
+    std::string filePath;
 };
 
 // What the run found about the install folder.

@@ -141,6 +141,7 @@ void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view
         row.size = v.FileSize();
         row.version = v.FileVersion();
         row.diagnosis = v.Diagnosis();
+        row.filePath = v.DescribedFilePath();
     }
     run.facts.files.push_back(std::move(row));
 }

@@ -1,0 +1,46 @@
+// What one copy of a file is, read once as data and never loaded: its size and date, the
+// machine it was built for, the DLLs it imports directly and its version. The rows, the
+// diagnoses and the notes of a run all read these records, so each copy is read once.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/runtime.h"
+#include "platform/version.h"
+
+namespace fileinfo {
+
+struct FileRecord {
+    std::string path;  // as it was asked for
+    // Both known, or neither: the size and last-write date as the row shows them.
+    std::optional<std::int64_t> size;
+    std::optional<platform::runtime::DateTime> date;
+    std::optional<std::uint16_t> machine;  // the PE header's machine field; nullopt: no image
+    std::optional<std::vector<std::string>> imports;  // direct imports; nullopt: no image
+    std::optional<platform::version::FixedFileInfo> fixedVersion;  // nullopt: no resource
+    std::string versionText;  // "major.minor.build.revision", "" without a version resource
+};
+
+// Reads the record of the file at `path`; a file that cannot be read gives a record with
+// nothing known.
+FileRecord ReadFileRecord(std::string_view path);
+
+// 1 for a 32-bit x86 image, 2 for an x64 image, 0 for anything else.
+int MachineKind(const FileRecord& record);
+
+// One run's records: each file is read the first time it is asked for. Paths that differ only
+// in letter case name one record.
+class FileRecords {
+  public:
+    const FileRecord& Of(std::string_view path);
+
+  private:
+    std::map<std::string, FileRecord> byPath_;  // by upper-cased path
+};
+
+}  // namespace fileinfo
