@@ -14,6 +14,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (command.mode != report::CommandLine::Mode::kWindow) {
         return report::RunWithoutWindow(command);
     }
-    report::Form1 form;
+    report::Form1 form(command.timeoutSeconds);
     return platform::window::RunReportWindow(form);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/library_probe.h"
 #include "platform/process_stats.h"
 #include "platform/window.h"
 #include "registry/registry_access.h"
@@ -59,6 +60,34 @@ int Soak(int runs) {
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && args[0] == platform::library_probe::kProbeArgument) {
+        return platform::library_probe::Serve();  // the report runs' probe
+    }
+    if (args.size() == 2 && args[0] == "probe") {
+        const int runs = std::max(1, std::atoi(args[1].c_str()));
+        std::vector<double> times;
+        for (int run = 0; run < runs; ++run) {
+            const auto start = Clock::now();
+            {
+                platform::library_probe::Probe probe;
+                (void)probe.LoadLibrary("kernel32.dll");
+                std::printf("first %.1f\n", MillisecondsSince(start));
+                auto t = Clock::now();
+                for (int i = 0; i < 50; ++i) (void)probe.LoadLibrary("kernel32.dll");
+                std::printf("50 loaded %.1f\n", MillisecondsSince(t));
+                t = Clock::now();
+                for (int i = 0; i < 50; ++i) (void)probe.LoadLibrary("nowhere_at_all.dll");
+                std::printf("50 missing %.1f\n", MillisecondsSince(t));
+                t = Clock::now();
+                for (int i = 0; i < 50; ++i) (void)probe.FindFileInPath("nowhere_at_all.dll", std::string(1024, ' '));
+                std::printf("50 find %.1f\n", MillisecondsSince(t));
+            }
+            times.push_back(MillisecondsSince(start));
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("probe_median_ms %.3f\n", times[times.size() / 2]);
+        return 0;
+    }
     if (args.size() == 2 && args[0] == "report") {
         return Report(std::max(1, std::atoi(args[1].c_str())));
     }

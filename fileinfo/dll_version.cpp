@@ -1,5 +1,6 @@
 #include "fileinfo/dll_version.h"
 
+#include <cstdio>
 #include <stdexcept>
 
 #include "fileinfo/dll_probes.h"
@@ -64,11 +65,14 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
 constexpr std::uint32_t kErrorModuleNotFound = 126;
 
 // The copy of a file that the library search could not load, and what the probes say of it.
-LoadDiagnosis Diagnose(std::string_view name, std::uint32_t loadError, FileRecords& records) {
+LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileRecords& records) {
     LoadDiagnosis diagnosis;
     diagnosis.loadFailed = true;
-    diagnosis.loadError = loadError;
-    diagnosis.loadErrorText = GetErrorText(loadError);
+    diagnosis.loadError = attempt.error;
+    diagnosis.probe = attempt.probe;
+    if (attempt.probe.kind == platform::library_probe::Ending::Kind::kAnswered) {
+        diagnosis.loadErrorText = GetErrorText(attempt.error);
+    }
     if (const auto copy = platform::FindDllOnSearchPath(name)) {
         const FileRecord& record = records.Of(*copy);
         diagnosis.copyPath = *copy;
@@ -86,9 +90,35 @@ std::string FileNameOf(std::string_view path) {
 
 }  // namespace
 
-std::string CantLoadText(const LoadDiagnosis& diagnosis) {
+std::string ProbeEndingText(const platform::library_probe::Ending& ending) {
+    using Kind = platform::library_probe::Ending::Kind;
+    switch (ending.kind) {
+        case Kind::kExited:
+            return "its start-up code ended the program (exit code " +
+                   std::to_string(ending.exitCode) + ")";
+        case Kind::kException: {
+            char code[16];
+            std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(ending.exceptionCode));
+            return std::string("its start-up code raised exception ") + code;
+        }
+        case Kind::kTimedOut:
+            return "its start-up code did not finish within " +
+                   std::to_string(ending.limitSeconds) + " s";
+        case Kind::kStopped:
+            return "the check was stopped before its start-up code finished";
+        case Kind::kBroken:
+            return "the library search could not be run in a probe process";
+        case Kind::kAnswered:
+            break;
+    }
+    return "";
+}
+
+std::string CantLoadText(const LoadDiagnosis& diagnosis, std::string_view name) {
     std::string reason;
-    if (diagnosis.loadError == kErrorModuleNotFound && !diagnosis.missingImport.empty()) {
+    if (diagnosis.probe.kind != platform::library_probe::Ending::Kind::kAnswered) {
+        reason = ProbeEndingText(diagnosis.probe);
+    } else if (diagnosis.loadError == kErrorModuleNotFound && !diagnosis.missingImport.empty()) {
         reason = "it needs " + diagnosis.missingImport + ", which cannot be found";
     } else if (!diagnosis.loadErrorText.empty()) {
         reason = diagnosis.loadErrorText;
@@ -99,7 +129,8 @@ std::string CantLoadText(const LoadDiagnosis& diagnosis) {
     } else {
         reason = "error " + std::to_string(diagnosis.loadError);
     }
-    return "Can't load " + diagnosis.copyPath + ": " + reason;
+    const std::string file = diagnosis.copyPath.empty() ? std::string(name) : diagnosis.copyPath;
+    return "Can't load " + file + ": " + reason;
 }
 
 std::string CDLLVersion::GetOSVersion() const {
@@ -130,8 +161,8 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
 
     std::string path(1024, ' ');
     std::uint32_t lastError = 0;
-    std::uint32_t loadError = 0;
-    if (LocateFile(sModule, path, lastError, &loadError)) {
+    LoadAttempt attempt;
+    if (LocateFile(sModule, path, lastError, m_Probe, &attempt)) {
         m_FilePathName = path;
         m_Located = !path.empty();
     } else if (lastError == 0) {
@@ -153,9 +184,15 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
         m_FileRegistrationInfo = "Not found";
     } else if (registration.notRegistered) {
         m_FileRegistrationInfo = "Not Registered";
-    } else if (path == kUnableToLocate && loadError != 0) {
-        m_Diagnosis = Diagnose(sModule, loadError, m_Records);
-        if (m_Diagnosis.copyPath.empty()) {
+    } else if (path == kUnableToLocate && attempt.failed) {
+        m_Diagnosis = Diagnose(sModule, attempt, m_Records);
+        const bool probeEnded =
+            attempt.probe.kind != platform::library_probe::Ending::Kind::kAnswered;
+        if (m_Diagnosis.copyPath.empty() && probeEnded) {
+            // Something was mapped, so it is not "nowhere", but no copy of it can be named.
+            m_FileRegistrationInfo = "n/a";
+            m_FilePathName = CantLoadText(m_Diagnosis, sModule);
+        } else if (m_Diagnosis.copyPath.empty()) {
             m_FileRegistrationInfo = "";
             m_FilePathName = std::string(kUnableToLocate) + " " + sModule;
         } else {

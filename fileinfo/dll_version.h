@@ -4,8 +4,10 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "fileinfo/file_record.h"
+#include "platform/library_probe.h"
 #include "platform/runtime.h"
 
 namespace fileinfo {
@@ -15,21 +17,33 @@ namespace fileinfo {
 // it. All empty (and false) when the file was located or nothing was loaded.
 struct LoadDiagnosis {
     bool loadFailed = false;      // the library search tried to load the file and failed
-    std::uint32_t loadError = 0;  // the code it failed with, taken right after the load
+    std::uint32_t loadError = 0;  // the code it failed with, taken right after the load (0
+                                  // when the probe that loads files gave none: see `probe`)
     std::string loadErrorText;    // the system's text for that code, "" when it has none
     std::string copyPath;         // the copy in a folder of the search, "" when there is none
     int copyMachine = 0;          // 1 a 32-bit x86 image, 2 an x64 image, 0 neither
     bool copyCanBeLoaded = false;
     std::string missingImport;  // the first DLL it imports that cannot be found, or ""
+    platform::library_probe::Ending probe;  // how the probe ended when it gave no answer
     friend bool operator==(const LoadDiagnosis&, const LoadDiagnosis&) = default;
 };
 
-// The path text of a row for a copy that cannot be loaded: "Can't load ", its full path, ": "
-// and the reason (the missing DLL, or the system's text for the load's error code).
-std::string CantLoadText(const LoadDiagnosis& diagnosis);
+// The path text of a row for a copy that cannot be loaded: "Can't load ", its full path (or,
+// without one, the name), ": " and the reason (what its start-up code did to the probe, the
+// missing DLL, or the system's text for the load's error code).
+std::string CantLoadText(const LoadDiagnosis& diagnosis, std::string_view name = {});
+
+// What a probe's end says of the start-up code of the file it was loading, e.g. "its start-up
+// code ended the program (exit code 7)".
+std::string ProbeEndingText(const platform::library_probe::Ending& ending);
 
 class CDLLVersion {
   public:
+    // The files' start-up code runs in a probe process that this object starts when it
+    // first needs one, with these options.
+    explicit CDLLVersion(platform::library_probe::Options probeOptions = {})
+        : m_Probe(std::move(probeOptions)) {}
+
     [[nodiscard]] const std::string& FilePathName() const { return m_FilePathName; }
     [[nodiscard]] const platform::runtime::DateTime& FileDate() const { return m_FileDate; }
     [[nodiscard]] std::int64_t FileSize() const { return m_FileSize; }
@@ -69,6 +83,7 @@ class CDLLVersion {
     bool m_Located = false;
     std::string m_DescribedFilePath;
     FileRecords m_Records;
+    platform::library_probe::Probe m_Probe;
 };
 
 }  // namespace fileinfo

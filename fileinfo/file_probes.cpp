@@ -74,13 +74,29 @@ std::string DataText(const reg::Value& value) {
     return platform::kernel32::AnsiToUtf8(bytes);
 }
 
+// The closed library's FINDFILEINPATH, called in the probe.
+void FindFileInPath(platform::library_probe::Probe& probe, std::string& name, std::string& path,
+                    std::uint32_t& lastError) {
+    const auto found = probe.FindFileInPath(name, path);
+    if (found.ending.kind != platform::library_probe::Ending::Kind::kAnswered) {
+        throw platform::closed_library::Unavailable(
+            "Kelvra_Intel_Win32.dll could not be called in the probe process");
+    }
+    if (!found.available) {
+        throw platform::closed_library::Unavailable(found.unavailableMessage);
+    }
+    name = found.name;
+    path = found.pathBuffer;
+    lastError = found.lastError;
+}
+
 }  // namespace
 
 bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
-                std::uint32_t* loadError) {
+                platform::library_probe::Probe& probe, LoadAttempt* attempt) {
     bool located = false;
-    if (loadError != nullptr) {
-        *loadError = 0;
+    if (attempt != nullptr) {
+        *attempt = {};
     }
     if (EndsWithExe(name)) {
         std::string candidate = name;
@@ -96,16 +112,15 @@ bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
         if (located) {
             path = candidate;
         }
-    } else if (const auto module = platform::kernel32::LoadLibrary(name)) {
-        lastError = platform::kernel32::GetLastError();
-        path = GetModulePath(name);
+    } else if (const auto load = probe.LoadLibrary(name); load.loaded) {
+        lastError = load.lastError;
+        path = load.modulePath;
         located = true;
     } else {
-        if (loadError != nullptr) {
-            *loadError = platform::kernel32::GetLastError();
+        if (attempt != nullptr) {
+            *attempt = LoadAttempt{true, load.lastError, load.ending};
         }
-        platform::closed_library::FindFileInPath(name, path);
-        lastError = platform::kernel32::GetLastError();
+        FindFileInPath(probe, name, path, lastError);
     }
     if (!located) {
         path = kUnableToLocate;

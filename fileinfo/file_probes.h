@@ -7,21 +7,31 @@
 #include <string>
 #include <string_view>
 
+#include "platform/library_probe.h"
+
 namespace fileinfo {
 
 // The marker that LocateFile leaves in the path of a file it could not locate.
 inline constexpr std::string_view kUnableToLocate = "Unable to locate";
 
+// How the library search's load of a file went, when LocateFile could not locate it.
+struct LoadAttempt {
+    bool failed = false;      // the search tried to load the file and could not
+    std::uint32_t error = 0;  // the load's own error code, taken right after it; 0: none
+    platform::library_probe::Ending probe;  // how the probe ended, when it gave no answer
+};
+
 // Locates `name`: a name ending in "EXE" (any case) only in the current folder (or at the
-// path it names); any other name through the platform's library search, which loads it (its
-// initialisation runs) and frees it again. A name the search cannot load goes to the closed
-// library's FINDFILEINPATH, which may rewrite `name`; the file then counts as not located.
-// `path` receives the path or "Unable to locate"; `lastError` the last-error code of the last
-// platform or closed-library call; `loadError`, when given, the code the library search's
-// own load failed with (taken right after it, 0 when nothing failed to load). Throws
+// path it names); any other name through the platform's library search, which `probe` runs
+// in a process of its own (it loads the file, so its start-up code runs there, and frees it
+// again) and which gives the module's full path as GetModulePath would. A name the search
+// cannot load goes to the closed library's FINDFILEINPATH, also in the probe, which may
+// rewrite `name`; the file then counts as not located. `path` receives the path or "Unable to
+// locate"; `lastError` the last-error code of the last platform or closed-library call;
+// `attempt`, when given, how the library search's own load failed. Throws
 // closed_library::Unavailable when the closed library is needed and cannot be called.
 bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
-                std::uint32_t* loadError = nullptr);
+                platform::library_probe::Probe& probe, LoadAttempt* attempt = nullptr);
 
 // The full path of a module of that name loaded in this process, however long; "".
 std::string GetModulePath(std::string_view name);

@@ -61,6 +61,9 @@ std::string WindowsFolder();
 // The computer's name ("" when it cannot be read).
 std::string ComputerName();
 
+// The id of the running process.
+std::uint32_t CurrentProcessId();
+
 // The machine type of the running process (0x014C for x86, 0x8664 for x64).
 std::uint16_t ProcessMachine();
 

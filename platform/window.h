@@ -106,14 +106,9 @@ class FormEvents {
     virtual void CopyTextClicked(ReportWindow& window) = 0;
     // "Done", Esc and the window's close command.
     virtual void DoneClicked() = 0;
-    // Whether a run may still be inside a DLL's start-up code.
-    [[nodiscard]] virtual bool RunInProgress() const = 0;
 };
 
 // Shows the report window, runs it until it is closed and returns the process exit code, 0.
-// When a run is still in progress at the end, the process ends at once, with exit code 0,
-// without destroying the window: a DLL's start-up code may hold the loader lock for good,
-// and both destroying the window's controls and an orderly exit may wait for that lock.
 int RunReportWindow(FormEvents& events);
 
 // The window disappears at once and the program ends with exit code 0 (Unload, then End).

@@ -5,8 +5,8 @@
 // off-screen surface, with the same passes in the same order, the same drawing, text and
 // log; only the thread differs. The worker makes the surface itself and draws on it alone;
 // the caller gets it only once the run has ended. Nothing waits for the worker but the
-// destructor, so a caller that must never block (the window's thread) destroys a run only
-// after it has ended.
+// destructor, which first asks the run to stop: the file being checked has its probe process
+// ended, the files after it are not loaded, and the run ends soon.
 #pragma once
 
 #include <functional>
@@ -35,7 +35,7 @@ class BackgroundRun {
                   std::function<void()> notify);
     BackgroundRun(const BackgroundRun&) = delete;
     BackgroundRun& operator=(const BackgroundRun&) = delete;
-    ~BackgroundRun() = default;  // joins the worker
+    ~BackgroundRun() = default;  // stops the run and joins the worker
 
     // The pass that started last; pass 0 before the first.
     [[nodiscard]] VerificationReport::Progress LatestProgress() const;
@@ -44,7 +44,7 @@ class BackgroundRun {
     std::optional<Result> TakeResult();
 
   private:
-    void Work(VerificationReport& report, platform::window::Canvas canvas);
+    void Work(VerificationReport& report, platform::window::Canvas canvas, std::stop_token stop);
 
     std::function<void()> notify_;
     mutable std::mutex mutex_;

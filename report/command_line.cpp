@@ -1,5 +1,8 @@
 #include "report/command_line.h"
 
+#include <charconv>
+
+#include "platform/library_probe.h"
 #include "platform/text.h"
 
 namespace report {
@@ -20,10 +23,23 @@ std::optional<std::string> OptionName(std::string_view argument) {
     return platform::text::AsciiUpper(argument.substr(1));
 }
 
+// A whole number of seconds from 1 to the longest limit.
+std::optional<int> TimeoutSeconds(std::string_view text) {
+    int seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc{} || end != text.data() + text.size() || seconds < 1 ||
+        seconds > kLongestTimeoutSeconds) {
+        return std::nullopt;
+    }
+    return seconds;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine command;
+    const std::string probe = platform::text::AsciiUpper(platform::library_probe::kProbeArgument);
+    bool timeoutGiven = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const auto option = OptionName(argument);
@@ -33,6 +49,28 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
         if (*option == "?" || *option == "H" || *option == "HELP") {
             command.mode = CommandLine::Mode::kUsage;
             return command;
+        }
+        if ("/" + *option == probe) {
+            if (arguments.size() != 1 || argument != platform::library_probe::kProbeArgument) {
+                return Error(argument + " is the program's own; it is not for use by hand");
+            }
+            command.mode = CommandLine::Mode::kLibraryProbe;
+            return command;
+        }
+        if (*option == "TIMEOUT") {
+            if (timeoutGiven) {
+                return Error(argument + " is given twice");
+            }
+            const auto seconds =
+                i + 1 < arguments.size() ? TimeoutSeconds(arguments[i + 1]) : std::nullopt;
+            if (!seconds) {
+                return Error(argument + " needs a number of seconds from 1 to " +
+                             std::to_string(kLongestTimeoutSeconds));
+            }
+            command.timeoutSeconds = *seconds;
+            timeoutGiven = true;
+            ++i;
+            continue;
         }
         std::optional<std::string>* target = nullptr;
         if (*option == "REPORT") {
@@ -66,11 +104,17 @@ std::string UsageText() {
            "Kelvra_System_Files_Test                 shows the report in a window\r\n"
            "Kelvra_System_Files_Test /report FILE    writes the report text to FILE\r\n"
            "Kelvra_System_Files_Test /json FILE      writes the report as JSON to FILE\r\n"
+           "Kelvra_System_Files_Test /timeout SECONDS  gives each file's start-up code that "
+           "long\r\n"
            "Kelvra_System_Files_Test /?              shows this text\r\n"
            "\r\n"
            "FILE - writes to the standard output. /report and /json may be given together.\r\n"
            "They run without a window and without message boxes, and write DLLver.log as a\r\n"
            "window run does. An existing FILE is replaced as a whole.\r\n"
+           "\r\n"
+           "Each file is loaded in a probe process of its own, so that its start-up code cannot\r\n"
+           "stop the report; /timeout (1 to 600 seconds, 10 by default) is how long it may "
+           "take.\r\n"
            "\r\n"
            "Exit codes: 0 every file was located and the install folder exists and is on the\r\n"
            "PATH; 1 something is missing; 2 a usage error or an output that cannot be "

@@ -2,9 +2,11 @@
 // runs on many machines it writes the report without any window or message box:
 //   /report FILE   the report text (UTF-8, CR LF line ends)
 //   /json FILE     the JSON report (schemas/report.schema.json)
+//   /timeout SECONDS   how long a file's start-up code may take (1 to 600; 10 by default)
 //   /?             the usage
 // FILE "-" is the standard output that the parent process passed. Options are read without
-// regard to letter case, with "/" or "-" in front.
+// regard to letter case, with "/" or "-" in front. "/library-probe" (platform/library_probe.h)
+// is the program's own: it starts itself so, and the argument takes no other.
 #pragma once
 
 #include <optional>
@@ -21,12 +23,17 @@ inline constexpr int kExitAllInPlace = 0;  // every file located, install folder
 inline constexpr int kExitSomethingMissing = 1;
 inline constexpr int kExitUsageOrOutput = 2;  // a usage error, or an output that cannot be written
 
+// How long a file's start-up code may take, in seconds.
+inline constexpr int kDefaultTimeoutSeconds = 10;
+inline constexpr int kLongestTimeoutSeconds = 600;
+
 struct CommandLine {
-    enum class Mode { kWindow, kUnattended, kUsage, kError };
+    enum class Mode { kWindow, kUnattended, kUsage, kError, kLibraryProbe };
     Mode mode = Mode::kWindow;
-    std::optional<std::string> reportFile;  // /report
-    std::optional<std::string> jsonFile;    // /json
-    std::string error;                      // kError: what is wrong, one line
+    std::optional<std::string> reportFile;        // /report
+    std::optional<std::string> jsonFile;          // /json
+    int timeoutSeconds = kDefaultTimeoutSeconds;  // /timeout
+    std::string error;                            // kError: what is wrong, one line
 };
 
 // Reads the arguments that follow the program's name.

@@ -11,8 +11,13 @@ std::string ProgressText(const VerificationReport::Progress& progress) {
     if (progress.fileName.empty()) {
         return "Checking the install folder and the PATH";
     }
-    return "Checking " + std::string(progress.fileName) + " (" + std::to_string(progress.pass) +
-           " of " + std::to_string(kFileList.size()) + ")";
+    const std::string count =
+        " (" + std::to_string(progress.pass) + " of " + std::to_string(kFileList.size()) + ")";
+    if (progress.startUpWindowShown) {
+        return "The start-up code of " + std::string(progress.fileName) + " is showing a window" +
+               count + ": the report goes on when it is closed";
+    }
+    return "Checking " + std::string(progress.fileName) + count;
 }
 
 void Form1::Shown(platform::window::ReportWindow& window) {

@@ -22,15 +22,18 @@ inline constexpr std::string_view kReportNotCompleteMessage =
     "The report is not complete yet, so nothing was copied. Click \"Copy Text\" again once "
     "the report is shown.";
 
-// What the window shows while a run is at `progress`, e.g. "Checking libmmd.dll (17 of 19)".
+// What the window shows while a run is at `progress`, e.g. "Checking libmmd.dll (17 of 19)",
+// or, while the file's start-up code shows a window, that the report waits for it.
 std::string ProgressText(const VerificationReport::Progress& progress);
 
 class Form1 final : public platform::window::FormEvents {
   public:
-    Form1() = default;
+    // `timeoutSeconds`: how long a file's start-up code may take while it shows no window.
+    explicit Form1(int timeoutSeconds = 10) : report_({timeoutSeconds, true}) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
-    ~Form1() override = default;  // waits for a run in progress
+    // Stops a run in progress (ending its probe) and waits for it.
+    ~Form1() override = default;
 
     void Shown(platform::window::ReportWindow& window) override;
     // Ignored while a run is in progress: that run is the one asked for.
@@ -41,7 +44,7 @@ class Form1 final : public platform::window::FormEvents {
     void DoneClicked() override;
 
     // From the start of a run until the window has been told of its end.
-    [[nodiscard]] bool RunInProgress() const override { return run_ != nullptr; }
+    [[nodiscard]] bool RunInProgress() const { return run_ != nullptr; }
     // The report text of the latest complete run; "" before the first has ended.
     [[nodiscard]] const std::string& ReportText() const { return reportText_; }
 

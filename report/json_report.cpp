@@ -7,6 +7,7 @@
 #include "pathcheck/path_notes.h"
 #include "pathcheck/path_report.h"
 #include "pathcheck/path_text.h"
+#include "report/file_table.h"
 #include "report/install_folder_checks.h"
 
 namespace report {
@@ -33,12 +34,34 @@ std::string MachineName(int machine) {
     }
 }
 
+// How the probe that loads files ended without an answer; null when it answered.
+Json ProbeJson(const platform::library_probe::Ending& ending) {
+    using Kind = platform::library_probe::Ending::Kind;
+    switch (ending.kind) {
+        case Kind::kAnswered:
+            return nullptr;
+        case Kind::kExited:
+            return Json{{"outcome", "exited"}, {"exitCode", ending.exitCode}};
+        case Kind::kException:
+            return Json{{"outcome", "exception"}, {"exceptionCode", ending.exceptionCode}};
+        case Kind::kTimedOut:
+            return Json{{"outcome", "timedOut"}, {"limitSeconds", ending.limitSeconds}};
+        case Kind::kStopped:
+            return Json{{"outcome", "stopped"}};
+        case Kind::kBroken:
+            break;
+    }
+    return Json{{"outcome", "notRun"}};
+}
+
 Json LoadJson(const fileinfo::LoadDiagnosis& diagnosis) {
     if (!diagnosis.loadFailed) {
         return nullptr;
     }
-    return Json{{"errorCode", diagnosis.loadError},
-                {"errorText", TextOrNull(diagnosis.loadErrorText)}};
+    const bool answered = diagnosis.probe.kind == platform::library_probe::Ending::Kind::kAnswered;
+    return Json{{"errorCode", answered ? Json(diagnosis.loadError) : Json(nullptr)},
+                {"errorText", TextOrNull(diagnosis.loadErrorText)},
+                {"probe", ProbeJson(diagnosis.probe)}};
 }
 
 Json CopyJson(const fileinfo::LoadDiagnosis& diagnosis) {
@@ -142,6 +165,10 @@ std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& fact
 }
 
 bool EverythingInPlace(const ReportFacts& facts) {
+    // A pass that failed may have left its row, or the install folder's facts, unrecorded.
+    if (!facts.failedPasses.empty() || facts.files.size() != kFileList.size()) {
+        return false;
+    }
     for (const FileRowRecord& row : facts.files) {
         if (!row.located) {
             return false;
@@ -169,7 +196,8 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
           {"onPath", InstallFolderIsOnPath(facts)},
           {"pathFolders", PathFoldersNamingTheApplication(facts)}}},
         {"path", PathJson(facts.pathTable)},
-        {"messages", facts.messages}};
+        {"messages", facts.messages},
+        {"failedPasses", facts.failedPasses}};
     // Texts that are not valid UTF-8 (none should be) are replaced rather than thrown on.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

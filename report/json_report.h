@@ -14,7 +14,7 @@
 
 namespace report {
 
-inline constexpr int kJsonSchemaVersion = 1;
+inline constexpr int kJsonSchemaVersion = 2;
 
 // One row of the file table, as the run produced it.
 struct FileRowRecord {
@@ -45,6 +45,8 @@ struct ReportFacts {
     pathcheck::PathFolderTable pathTable;
     // Texts that a window run shows in message boxes, in the order they came.
     std::vector<std::string> messages;
+    // The passes (1 to 20) that failed on an error of the report's own and were skipped.
+    std::vector<int> failedPasses;
 };
 
 // Where and when the report was made.
@@ -63,8 +65,8 @@ bool InstallFolderIsOnPath(const ReportFacts& facts);
 // selection), as full names.
 std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts);
 
-// The unattended run's verdict: true when every file of the list was located and the install
-// folder exists and is on the PATH.
+// The unattended run's verdict: true when every pass completed, every file of the list was
+// located and the install folder exists and is on the PATH.
 bool EverythingInPlace(const ReportFacts& facts);
 
 // The JSON document, indented by two blanks, UTF-8.

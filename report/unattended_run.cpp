@@ -4,6 +4,7 @@
 
 #include "fileinfo/dll_version.h"
 #include "platform/kernel32.h"
+#include "platform/library_probe.h"
 #include "platform/runtime.h"
 #include "platform/window.h"
 #include "report/json_report.h"
@@ -81,7 +82,8 @@ bool WriteOutput(const std::string& target, std::string_view bytes) {
 
 int RunUnattended(const CommandLine& command) {
     platform::runtime::SuppressSystemErrorBoxes();
-    VerificationReport report;
+    // Nobody reads a box that a file's start-up code shows: its time runs out as any other.
+    VerificationReport report({command.timeoutSeconds, false});
     std::string text;
     ReportFacts facts;
     {
@@ -94,7 +96,8 @@ int RunUnattended(const CommandLine& command) {
     }
     bool written = true;
     if (command.reportFile) {
-        written = WriteOutput(*command.reportFile, UnattendedReportText(text, facts.messages));
+        written = WriteOutput(*command.reportFile,
+                              UnattendedReportText(text, facts.messages, facts.failedPasses));
     }
     if (command.jsonFile) {
         written = WriteOutput(*command.jsonFile, JsonReport(facts, ContextNow())) && written;
@@ -108,14 +111,24 @@ int RunUnattended(const CommandLine& command) {
 }  // namespace
 
 std::string UnattendedReportText(std::string_view reportText,
-                                 const std::vector<std::string>& messages) {
+                                 const std::vector<std::string>& messages,
+                                 const std::vector<int>& failedPasses) {
     std::string text = WithCrLf(reportText);
     for (const std::string& message : messages) {
         text += kMessagePrefix;
         text += OneLine(message);
         text += "\r\n";
     }
+    for (const int pass : failedPasses) {
+        text += FailedPassLine(pass);
+        text += "\r\n";
+    }
     return text;
+}
+
+std::string FailedPassLine(int pass) {
+    return "  Pass " + std::to_string(pass) + " of " + std::to_string(kPassCount) +
+           " did not complete: an error of the program's own ended it";
 }
 
 int RunWithoutWindow(const CommandLine& command) {
@@ -127,6 +140,12 @@ int RunWithoutWindow(const CommandLine& command) {
                 platform::window::MessageBox(UsageText());
             }
             return kExitAllInPlace;
+        case CommandLine::Mode::kLibraryProbe:
+            if (const int code = platform::library_probe::Serve(); code != kExitUsageOrOutput) {
+                return code;
+            }
+            ReportError("/library-probe is the program's own; it is started so by the program");
+            return kExitUsageOrOutput;
         case CommandLine::Mode::kError:
         case CommandLine::Mode::kWindow:
             break;

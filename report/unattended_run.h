@@ -16,13 +16,18 @@ inline constexpr long kReportWidthTwips = 16800;
 inline constexpr long kReportHeightTwips = 13290;
 
 // The report text as /report writes it: the window's report text with CR LF line ends, then
-// one line for each message box that a window run would have shown, in order.
+// one line for each message box that a window run would have shown, in order, and one for
+// each pass of the report that failed.
 std::string UnattendedReportText(std::string_view reportText,
-                                 const std::vector<std::string>& messages);
+                                 const std::vector<std::string>& messages,
+                                 const std::vector<int>& failedPasses = {});
 
-// Runs what `command` asks for (unattended, usage or a command-line error) and returns the
-// process's exit code. Never opens a window or a message box, except that the usage is shown
-// in a box when no standard output is attached.
+// The line that says that a pass failed, e.g. "  Pass 3 of 20 did not complete: ...".
+std::string FailedPassLine(int pass);
+
+// Runs what `command` asks for (unattended, usage, the probe or a command-line error) and
+// returns the process's exit code. Never opens a window or a message box, except that the usage is
+// shown in a box when no standard output is attached.
 int RunWithoutWindow(const CommandLine& command);
 
 }  // namespace report

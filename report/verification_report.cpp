@@ -10,12 +10,15 @@ namespace {
 
 using platform::runtime::OutputFile;
 
-// A step of the run that fails is skipped without a trace; the run goes on.
+// A step of the run that fails is skipped without a trace on the report; the run goes on.
+// False when it failed.
 template <typename Step>
-void SkipOnFailure(Step&& step) noexcept {
+bool SkipOnFailure(Step&& step) noexcept {
     try {
         step();
+        return true;
     } catch (...) {  // NOLINT(bugprone-empty-catch): skipping is the run's rule
+        return false;
     }
 }
 
@@ -41,8 +44,19 @@ std::string TitleLine(std::string_view prefix, std::string_view date, std::strin
 }
 
 std::string VerificationReport::Run(platform::window::Surface& surface,
-                                    const ProgressCallback& progress) {
-    RunState run{surface, fileinfo::CDLLVersion{}, {}, nullptr, {}, {}};
+                                    const ProgressCallback& progress, std::stop_token stop) {
+    Progress current;
+    platform::library_probe::Options probe;
+    probe.limitSeconds = settings_.timeoutSeconds;
+    probe.waitWhileProbeShowsWindow = settings_.waitWhileStartUpShowsWindow;
+    probe.stop = std::move(stop);
+    probe.windowShown = [&current, &progress](bool shown) {
+        current.startUpWindowShown = shown;
+        if (progress) {
+            SkipOnFailure([&] { progress(current); });
+        }
+    };
+    RunState run{surface, fileinfo::CDLLVersion{std::move(probe)}, {}, nullptr, {}, {}};
     SkipOnFailure([&] { surface.Cls(); });
     SkipOnFailure([&] { run.columns = ComputeColumnPositions(surface.Width()); });
     SkipOnFailure([&] { run.log = OutputFile::Open(kLogFileName, OutputFile::Mode::kCreate); });
@@ -50,14 +64,15 @@ std::string VerificationReport::Run(platform::window::Surface& surface,
     SkipOnFailure([&] { DrawSeparator(run); });
     SkipOnFailure([&] { WriteFileSectionHeading(run); });
     for (int pass = 1; pass <= kPassCount; ++pass) {
+        const bool filePass = pass <= static_cast<int>(kFileList.size());
+        current =
+            Progress{pass, filePass ? kFileList.at(static_cast<std::size_t>(pass - 1)) : "", false};
         if (progress) {
-            const bool filePass = pass <= static_cast<int>(kFileList.size());
-            SkipOnFailure([&] {
-                progress(Progress{
-                    pass, filePass ? kFileList.at(static_cast<std::size_t>(pass - 1)) : ""});
-            });
+            SkipOnFailure([&] { progress(current); });
         }
-        SkipOnFailure([&] { RunPass(run, pass); });
+        if (!SkipOnFailure([&] { RunPass(run, pass); })) {
+            run.facts.failedPasses.push_back(pass);
+        }
     }
     run.log.reset();  // closes the log file
     facts_ = std::move(run.facts);

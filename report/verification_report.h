@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -31,19 +32,32 @@ std::string TitleLine(std::string_view prefix, std::string_view date, std::strin
 class VerificationReport {
   public:
     // Where a run has got to: the pass that starts (1 to 20) and, for the passes 1 to 19,
-    // the file it checks.
+    // the file it checks, and whether that file's start-up code is showing a window.
     struct Progress {
         int pass = 0;
         std::string_view fileName;  // one of kFileList; empty for pass 20
+        bool startUpWindowShown = false;
     };
     using ProgressCallback = std::function<void(const Progress&)>;
 
-    VerificationReport() = default;  // the file system object is its member
+    // How the files' start-up code is given its time (it runs in a probe process).
+    struct Settings {
+        int timeoutSeconds = 10;
+        // A person may be reading a box that the code shows: the time does not run out then.
+        bool waitWhileStartUpShowsWindow = false;
+    };
+
+    // The file system object is its member.
+    VerificationReport() = default;
+    explicit VerificationReport(Settings settings) : settings_(settings) {}
 
     // One complete run: clears `surface` and draws the report on it, rewrites the log file
     // and returns the report text, whose lines are separated by CR alone. `progress` is told
-    // at the start of every pass, on the calling thread.
-    std::string Run(platform::window::Surface& surface, const ProgressCallback& progress = {});
+    // at the start of every pass and when a file's start-up code starts or stops showing a
+    // window, on the calling thread. Once `stop` is requested, the files still to be checked
+    // are not loaded and the run ends soon.
+    std::string Run(platform::window::Surface& surface, const ProgressCallback& progress = {},
+                    std::stop_token stop = {});
 
     // What the latest run found, row by row (empty before the first run). A run without a
     // window reports it; the texts of its message boxes are not among them.
@@ -67,6 +81,7 @@ class VerificationReport {
     static void AppendLine(RunState& run, std::string_view line);
     static void RecordFileRow(RunState& run, int pass, std::string_view line);
 
+    Settings settings_;
     platform::scripting::FileSystemObject fileSystem_;
     std::string installFolder_;
     // Built at the first run and kept for the object's life.

@@ -24,6 +24,16 @@ std::string WithDefaultExtension(std::string_view name) {
     return std::string(name);
 }
 
+// What the start-up code of a DLL that records its loader does.
+void RecordLoadingProcess(sim::Machine& m, const std::string& path) {
+    const sim::File* file = m.FindFile(path);
+    const auto record = m.GetEnv("KELVRA_LOADER_RECORD");
+    if (file != nullptr && record &&
+        file->bytes.find(sim::kStartUpRecordsProcessMarker) != std::string::npos) {
+        m.AddFile(*record, std::to_string(m.currentProcessId));
+    }
+}
+
 }  // namespace
 
 void ModuleTraits::close(RawModule module) noexcept {
@@ -55,6 +65,9 @@ Module LoadLibrary(std::string_view name) {
     Module module{m.AddLoadedModule(*result.path)};
     if (mapped && m.libraryStartup) {
         m.libraryStartup(*result.path);
+    }
+    if (mapped) {
+        RecordLoadingProcess(m, *result.path);
     }
     return module;
 }
@@ -127,6 +140,10 @@ std::string WindowsFolder() {
 
 std::string ComputerName() {
     return sim::machine().computerName;
+}
+
+std::uint32_t CurrentProcessId() {
+    return sim::machine().currentProcessId;
 }
 
 std::uint16_t ProcessMachine() {

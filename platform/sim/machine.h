@@ -44,9 +44,25 @@ struct LoadedModule {
     bool pinned = false;  // loaded by the process itself, never unloaded
 };
 
-// The simulated loader runs no code of the DLLs it loads: a DLL whose image holds this text
-// stands for one whose start-up code fails (returns FALSE).
+// The simulated loader runs no code of the DLLs it loads: a DLL whose image holds one of
+// these texts stands for one whose start-up code does what the text says (the test DLLs of
+// tests/data carry the same texts, so that their bytes mean the same here as on Windows).
+// Fails: returns FALSE, and the load fails with ERROR_DLL_INIT_FAILED.
 inline constexpr std::string_view kStartUpFailsMarker = "KELVRA-START-UP-FAILS";
+// Ends its process; the exit code follows in decimal digits.
+inline constexpr std::string_view kStartUpExitsMarker = "KELVRA-START-UP-EXITS-";
+// Raises an exception that nothing handles; its code follows in eight hex digits.
+inline constexpr std::string_view kStartUpRaisesMarker = "KELVRA-START-UP-RAISES-";
+// Never returns.
+inline constexpr std::string_view kStartUpNeverReturnsMarker = "KELVRA-START-UP-NEVER-RETURNS";
+// Sleeps for KELVRA_STARTUP_SLEEP_SECONDS of the environment (30 when it is not set; for good
+// when it is "forever").
+inline constexpr std::string_view kStartUpSleepsMarker = "KELVRA-START-UP-SLEEPS";
+// Shows a message box and waits until it is answered.
+inline constexpr std::string_view kStartUpShowsBoxMarker = "KELVRA-START-UP-SHOWS-A-BOX";
+// Writes the id of the process that loads it, in decimal, to the file that
+// KELVRA_LOADER_RECORD of the environment names.
+inline constexpr std::string_view kStartUpRecordsProcessMarker = "KELVRA-START-UP-RECORDS-PROCESS";
 
 // One recorded drawing operation of a RecordingSurface.
 struct DrawOp {
@@ -115,6 +131,13 @@ class Machine {
     std::map<std::uint32_t, std::string> messageTexts;  // code -> text with CR LF
     // Loads (or references) a module already in the table or a file found by path.
     kernel32::RawModule AddLoadedModule(std::string_view path);
+
+    // The process the simulated code runs in: the program's own, or a probe process that it
+    // started (platform/library_probe.h), which has ids from nextProcessId on.
+    std::uint32_t currentProcessId = 1000;
+    std::uint32_t nextProcessId = 2000;
+    // The texts of the boxes that DLLs' start-up code showed in probe processes.
+    std::vector<std::string> probeWindows;
 
     // Runs where a DLL's start-up code would: on the loading thread, inside LoadLibrary,
     // whenever it maps a module that was not loaded. Tests count loads or block one here.

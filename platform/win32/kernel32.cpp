@@ -126,6 +126,10 @@ std::string ComputerName() {
     return win32::Narrow(std::wstring_view(netbios, length));
 }
 
+std::uint32_t CurrentProcessId() {
+    return ::GetCurrentProcessId();
+}
+
 std::uint16_t ProcessMachine() {
 #if defined(_WIN64)
     return 0x8664;

@@ -18,17 +18,8 @@ namespace {
 using win32::UniqueFile;
 using win32::Widen;
 
-bool WriteAll(HANDLE file, std::string_view bytes) {
-    while (!bytes.empty()) {
-        DWORD written = 0;
-        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        bytes.remove_prefix(written);
-    }
-    return true;
-}
+using win32::UniqueKernelHandle;
+using win32::WriteAll;
 
 class Win32OutputFile final : public OutputFile {
   public:
@@ -84,13 +75,6 @@ std::optional<WIN32_FILE_ATTRIBUTE_DATA> FileData(std::string_view path) {
     }
     return data;
 }
-
-struct KernelHandleTraits {
-    using pointer = HANDLE;
-    static pointer invalid() noexcept { return nullptr; }
-    static void close(pointer handle) noexcept { ::CloseHandle(handle); }
-};
-using UniqueKernelHandle = UniqueHandle<KernelHandleTraits>;
 
 struct EnvironmentStringsDeleter {
     void operator()(wchar_t* block) const noexcept { ::FreeEnvironmentStringsW(block); }

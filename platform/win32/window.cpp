@@ -786,13 +786,6 @@ int Win32ReportWindow::Run() {
         Dispatch(message);
     }
     ending_ = true;
-    if (events_.RunInProgress()) {
-        // The run's worker may be inside a DLL's start-up code for good, holding the loader
-        // lock. Destroying the buttons waits for it (their theme is released through a
-        // delay-loaded function), and so would ExitProcess. Nothing of the run is left to
-        // finish, so the process ends here.
-        ::TerminateProcess(::GetCurrentProcess(), 0);
-    }
     if (window_ != nullptr && ::IsWindow(window_)) {
         ::DestroyWindow(window_);
     }

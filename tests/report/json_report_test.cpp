@@ -20,7 +20,7 @@ json Parse(const ReportFacts& facts) {
 
 TEST(JsonReport, EveryKindOfRowFieldByField) {
     const json doc = Parse(kelvra::test::SampleFacts());
-    EXPECT_EQ(doc["schemaVersion"], 1);
+    EXPECT_EQ(doc["schemaVersion"], 2);
     EXPECT_EQ(doc["program"], json({{"name", "Kelvra_System_Files_Test"}, {"version", "1.0.0"}}));
     EXPECT_EQ(doc["machineName"], "SUPPORT-PC-07");
     EXPECT_EQ(doc["generatedAt"], "2026-12-08T08:15:00Z");
@@ -49,7 +49,8 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
     EXPECT_EQ(nowhere["date"], nullptr);
     EXPECT_EQ(nowhere["size"], 0);
     EXPECT_EQ(nowhere["load"], json({{"errorCode", 126},
-                                     {"errorText", "The specified module could not be found."}}));
+                                     {"errorText", "The specified module could not be found."},
+                                     {"probe", nullptr}}));
     EXPECT_EQ(nowhere["copy"], nullptr);
 
     const json& otherMachine = doc["files"][2];
@@ -68,6 +69,14 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
     const json& noVersion = doc["files"][4];
     EXPECT_EQ(noVersion["located"], true);
     EXPECT_EQ(noVersion["version"], "");
+
+    // The probe that loads it gave no answer: no error code, the outcome as data.
+    const json& hangs = doc["files"][6];
+    EXPECT_EQ(hangs["load"],
+              json({{"errorCode", nullptr},
+                    {"errorText", nullptr},
+                    {"probe", {{"outcome", "timedOut"}, {"limitSeconds", 10}}}}));
+    EXPECT_EQ(hangs["copy"]["canBeLoaded"], true);
 
     const json& errorRow = doc["files"][5];
     EXPECT_EQ(errorRow["loadInfoFailed"], true);
@@ -94,6 +103,7 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
     EXPECT_EQ(doc["path"]["folders"][3]["notes"],
               json({"Folder uses an undefined variable: %QUORVANE_HOME%"}));
     EXPECT_EQ(doc["messages"], json({"An error occurred in myRegReadString: HKLM\\x Path : boom"}));
+    EXPECT_EQ(doc["failedPasses"], json::array());
     EXPECT_EQ(doc["everythingInPlace"], false);
 }
 
@@ -114,6 +124,15 @@ TEST(JsonReport, TheVerdictNeedsEveryFileAndTheInstallFolderOnThePath) {
     facts.installFolder.exists = false;
     EXPECT_FALSE(report::EverythingInPlace(facts));
     facts.installFolder.exists = true;
+    // A pass that failed before it recorded its row, or after: nothing vouches for it.
+    facts.failedPasses = {20};
+    EXPECT_FALSE(report::EverythingInPlace(facts));
+    facts.failedPasses = {};
+    const FileRowRecord last = facts.files.back();
+    facts.files.pop_back();
+    EXPECT_FALSE(report::EverythingInPlace(facts));
+    facts.files.push_back(last);
+    EXPECT_TRUE(report::EverythingInPlace(facts));
     facts.pathTable.PathFullName[1] = "C:\\Program Files\\Bin\\QuorvaneOld\\";
     facts.pathTable.PathFullName[2] = "C:\\Program Files\\Bin\\Quorvane\\Sub\\";
     EXPECT_FALSE(report::InstallFolderIsOnPath(facts)) << "a folder that merely contains the name";

@@ -73,7 +73,8 @@ report::ReportFacts SampleFacts() {
     otherMachine.size = 5120;
     otherMachine.version = "2.0.50727.42";
     otherMachine.diagnosis = {
-        true, 193, "%1 is not a valid Win32 application.", "C:\\Tools\\TABCTL32.OCX", 2, false, ""};
+        true, 193, "%1 is not a valid Win32 application.", "C:\\Tools\\TABCTL32.OCX", 2, false, "",
+        {}};
 
     FileRowRecord& missingImport = facts.files[3];
     missingImport.path =
@@ -87,7 +88,8 @@ report::ReportFacts SampleFacts() {
                                "C:\\Tools\\RICHTX32.OCX",
                                1,
                                false,
-                               "MSVCR71.dll"};
+                               "MSVCR71.dll",
+                               {}};
 
     FileRowRecord& noVersion = facts.files[4];
     noVersion.located = true;
@@ -96,6 +98,14 @@ report::ReportFacts SampleFacts() {
     noVersion.date = {2001, 1, 1, 0, 0, 0};
     noVersion.size = 2048;
     noVersion.diagnosis = {};
+
+    FileRowRecord& hangs = facts.files[6];
+    hangs.path = "Can't load C:\\Tools\\MSCOMCT2.OCX: its start-up code did not finish within 10 s";
+    hangs.registration = "n/a";
+    hangs.size = 3072;
+    hangs.diagnosis = {true, 0, "", "C:\\Tools\\MSCOMCT2.OCX", 1, true, "",
+                       platform::library_probe::Ending{
+                           platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10}};
 
     FileRowRecord& errorRow = facts.files[5];
     errorRow = {};

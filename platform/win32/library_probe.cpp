@@ -1,0 +1,440 @@
+// The probe as a process of its own: this program started again with kProbeArgument, its
+// standard input and output two pipes. The report writes one request line and waits for the
+// answer line while it watches the process: its end, its windows and the time limit.
+#include "platform/library_probe.h"
+
+#include "platform/win32/windows_api.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "platform/library_probe_protocol.h"
+#include "platform/library_probe_server.h"
+#include "platform/win32/file_handle.h"
+#include "platform/win32/wide.h"
+
+namespace platform::library_probe {
+namespace {
+
+using std::chrono::steady_clock;
+using win32::UniqueKernelHandle;
+
+// An exit code that is an error status (its two highest bits set) is an exception code.
+constexpr DWORD kErrorSeverity = 0xC0000000u;
+// How often, at most, the probe's windows are looked for while a request is under way, and
+// how long a request runs before they are looked for at all.
+constexpr auto kWindowCheckInterval = std::chrono::milliseconds(100);
+constexpr auto kFirstWindowCheck = std::chrono::milliseconds(200);
+
+// Probes start one at a time: a child started meanwhile would inherit this one's pipe ends,
+// and a pipe stays open while any process holds its write end.
+std::mutex g_startMutex;
+
+std::wstring ProgramPath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
+        if (length == 0) {
+            return L"";
+        }
+        if (length < size) {
+            return std::wstring(buffer.data(), length);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+struct WindowSearch {
+    DWORD processId = 0;
+    bool found = false;
+};
+
+BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM parameter) {
+    auto* search = reinterpret_cast<WindowSearch*>(parameter);
+    DWORD owner = 0;
+    ::GetWindowThreadProcessId(window, &owner);
+    if (owner == search->processId && ::IsWindowVisible(window)) {
+        search->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The probe's own answer channel, for the unhandled-exception filter.
+HANDLE g_answerChannel = nullptr;
+
+// Tells the report which exception ends the probe, then lets it end with that code.
+LONG WINAPI ReportUnhandledException(EXCEPTION_POINTERS* exception) {
+    const DWORD code = exception->ExceptionRecord->ExceptionCode;
+    // No allocation here: the heap or the stack may be what failed.
+    char line[32] = "exception\t";
+    std::size_t length = 10;
+    char digits[12];
+    int count = 0;
+    DWORD rest = code;
+    do {
+        digits[count++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    while (count > 0) {
+        line[length++] = digits[--count];
+    }
+    line[length++] = '\n';
+    DWORD written = 0;
+    ::WriteFile(g_answerChannel, line, static_cast<DWORD>(length), &written, nullptr);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+bool IsPipe(HANDLE handle) {
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           ::GetFileType(handle) == FILE_TYPE_PIPE;
+}
+
+// A private copy of a standard handle; the standard slot is emptied, so that no DLL's code
+// reads the requests or writes into the answers.
+HANDLE TakeStandardHandle(DWORD which) {
+    HANDLE copy = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(which), ::GetCurrentProcess(),
+                           &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        return nullptr;
+    }
+    ::SetStdHandle(which, nullptr);
+    return copy;
+}
+
+}  // namespace
+
+struct Probe::Process {
+    UniqueKernelHandle process;
+    UniqueKernelHandle toProbe;    // the write end of the probe's standard input
+    UniqueKernelHandle fromProbe;  // this end of the named pipe of its standard output
+    UniqueKernelHandle readDone;   // set when the read under way has completed
+    UniqueKernelHandle stopped;    // set when the owner asks for no more work
+    DWORD id = 0;
+    OVERLAPPED read{};
+    bool reading = false;  // a read of `buffer` is under way
+    bool closed = false;   // the probe's end of the answers is closed: it has ended
+    char buffer[4096] = {};
+    std::string received;  // bytes after the last whole line
+
+    static std::unique_ptr<Process> Start();
+    Process() = default;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    ~Process();
+
+    [[nodiscard]] bool Send(std::string_view line) const {
+        return win32::WriteAll(toProbe.get(), line);
+    }
+    // Starts a read of the answers unless one is under way or they are closed.
+    void StartRead();
+    // Takes in the read that has completed.
+    void FinishRead();
+    // Takes in everything the probe wrote before it ended.
+    void Drain();
+    std::optional<std::string> TakeLine();
+    [[nodiscard]] bool HasEnded(DWORD waitMilliseconds) const {
+        return ::WaitForSingleObject(process.get(), waitMilliseconds) == WAIT_OBJECT_0;
+    }
+    [[nodiscard]] Ending EndingOfExit() const;
+    [[nodiscard]] bool ShowsWindow() const;
+    void Terminate() const;
+};
+
+namespace {
+
+std::atomic<unsigned> g_pipeNumber{0};
+
+// A new named pipe for the probe's answers: this process reads its server end with
+// overlapped reads, which wake the wait as soon as an answer arrives; the probe writes to
+// the client end, which it inherits as its standard output.
+bool CreateAnswerPipe(UniqueKernelHandle& server, UniqueKernelHandle& client) {
+    const std::wstring name = L"\\\\.\\pipe\\kelvra-library-probe-" +
+                              std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(++g_pipeNumber);
+    server.reset(::CreateNamedPipeW(
+        name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0, 4096, 0,
+        nullptr));
+    if (server.get() == INVALID_HANDLE_VALUE) {
+        (void)server.release();
+        return false;
+    }
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const HANDLE opened = ::CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    client.reset(opened);
+    return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Probe::Process> Probe::Process::Start() {
+    const std::lock_guard lock(g_startMutex);
+    auto started = std::make_unique<Process>();
+    started->readDone.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    started->stopped.reset(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    started->read.hEvent = started->readDone.get();
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE inputRead = nullptr;
+    HANDLE inputWrite = nullptr;
+    UniqueKernelHandle childOutput;
+    if (!started->readDone || !started->stopped ||
+        !::CreatePipe(&inputRead, &inputWrite, &inheritable, 0)) {
+        return nullptr;
+    }
+    const UniqueKernelHandle childInput{inputRead};
+    started->toProbe.reset(inputWrite);
+    if (!CreateAnswerPipe(started->fromProbe, childOutput)) {
+        return nullptr;
+    }
+    ::SetHandleInformation(started->toProbe.get(), HANDLE_FLAG_INHERIT, 0);
+
+    const std::wstring program = ProgramPath();
+    std::wstring commandLine = L"\"" + program + L"\" " + win32::Widen(kProbeArgument);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_FORCEOFFFEEDBACK;
+    startup.hStdInput = childInput.get();
+    startup.hStdOutput = childOutput.get();
+    startup.hStdError = nullptr;
+    PROCESS_INFORMATION info{};
+    if (program.empty() ||
+        !::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+        return nullptr;
+    }
+    const UniqueKernelHandle thread{info.hThread};
+    started->process.reset(info.hProcess);
+    started->id = info.dwProcessId;
+    CountProbeStarted();
+    return started;
+}
+
+Probe::Process::~Process() {
+    // An idle probe has nothing to finish: it is ended without waiting for the DLLs that are
+    // still loaded in it to be told (their code could keep it for good).
+    if (process) {
+        ::TerminateProcess(process.get(), 0);
+    }
+    if (reading) {  // the buffer and the OVERLAPPED must outlive the read
+        ::CancelIoEx(fromProbe.get(), &read);
+        DWORD ignored = 0;
+        ::GetOverlappedResult(fromProbe.get(), &read, &ignored, TRUE);
+    }
+}
+
+void Probe::Process::StartRead() {
+    if (reading || closed) {
+        return;
+    }
+    ::ResetEvent(readDone.get());
+    read.Offset = 0;
+    read.OffsetHigh = 0;
+    if (::ReadFile(fromProbe.get(), buffer, sizeof(buffer), nullptr, &read) ||
+        ::GetLastError() == ERROR_IO_PENDING) {
+        reading = true;  // completed or not, the event tells
+        return;
+    }
+    closed = true;
+}
+
+void Probe::Process::FinishRead() {
+    DWORD count = 0;
+    reading = false;
+    if (::GetOverlappedResult(fromProbe.get(), &read, &count, FALSE)) {
+        received.append(buffer, count);
+    } else if (::GetLastError() != ERROR_MORE_DATA) {
+        closed = true;
+    } else {
+        received.append(buffer, count);
+    }
+}
+
+void Probe::Process::Drain() {
+    while (!closed) {
+        StartRead();
+        if (reading && ::WaitForSingleObject(readDone.get(), 1000) != WAIT_OBJECT_0) {
+            return;
+        }
+        if (reading) {
+            FinishRead();
+        }
+    }
+}
+
+std::optional<std::string> Probe::Process::TakeLine() {
+    const auto end = received.find('\n');
+    if (end == std::string::npos) {
+        return std::nullopt;
+    }
+    std::string line = received.substr(0, end);
+    received.erase(0, end + 1);
+    return line;
+}
+
+Ending Probe::Process::EndingOfExit() const {
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(process.get(), &code)) {
+        return Ending{Ending::Kind::kBroken};
+    }
+    if ((code & kErrorSeverity) == kErrorSeverity) {
+        return Ending{Ending::Kind::kException, 0, code, 0};
+    }
+    return Ending{Ending::Kind::kExited, code, 0, 0};
+}
+
+bool Probe::Process::ShowsWindow() const {
+    WindowSearch search{id, false};
+    ::EnumWindows(NoteVisibleWindow, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void Probe::Process::Terminate() const {
+    // Its windows go with it.
+    ::TerminateProcess(process.get(), 1);
+    ::WaitForSingleObject(process.get(), 5000);
+}
+
+Probe::Probe(Options options) : options_(std::move(options)) {}
+
+Probe::Probe(Probe&&) noexcept = default;
+Probe& Probe::operator=(Probe&&) noexcept = default;
+Probe::~Probe() = default;
+
+Ending Probe::Exchange(const std::string& request, std::string& answer) {
+    if (options_.stop.stop_requested()) {
+        process_.reset();
+        return Ending{Ending::Kind::kStopped};
+    }
+    const std::string line = request + "\n";
+    if (!process_ || !process_->Send(line)) {
+        // None yet, or the last one ended after its answer: a new one takes over.
+        process_ = Process::Start();
+        if (!process_ || !process_->Send(line)) {
+            process_.reset();
+            return Ending{Ending::Kind::kBroken};
+        }
+    }
+    const std::stop_callback wake(options_.stop,
+                                  [event = process_->stopped.get()] { ::SetEvent(event); });
+
+    const auto limit = std::chrono::duration_cast<steady_clock::duration>(
+        std::chrono::seconds(options_.limitSeconds));
+    const auto started = steady_clock::now();
+    auto last = started;
+    auto nextWindowCheck = started + kFirstWindowCheck;
+    steady_clock::duration counted{};  // time waited while no window of the probe's showed
+    bool windowShown = false;
+    const auto tellWindow = [&](bool shown) {
+        if (shown != windowShown) {
+            windowShown = shown;
+            if (options_.windowShown) {
+                options_.windowShown(shown);
+            }
+        }
+    };
+    const auto endWith = [&](Ending ending) {
+        tellWindow(false);
+        process_.reset();
+        return ending;
+    };
+    for (;;) {
+        process_->StartRead();
+        if (auto received = process_->TakeLine()) {
+            tellWindow(false);
+            answer = std::move(*received);
+            return Ending{};
+        }
+        const bool counting = !(options_.waitWhileProbeShowsWindow && windowShown);
+        const auto untilLimit = counting ? limit - counted : steady_clock::duration::max();
+        const auto untilCheck = nextWindowCheck - last;
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(
+            std::max(steady_clock::duration::zero(), std::min(untilLimit, untilCheck)));
+        const HANDLE events[] = {process_->readDone.get(), process_->process.get(),
+                                 process_->stopped.get()};
+        const DWORD woken =
+            process_->closed
+                ? WAIT_OBJECT_0 + 1
+                : ::WaitForMultipleObjects(3, events, FALSE, static_cast<DWORD>(wait.count()));
+        const auto now = steady_clock::now();
+        if (counting) {
+            counted += now - last;
+        }
+        last = now;
+        if (woken == WAIT_OBJECT_0) {
+            process_->FinishRead();
+            continue;
+        }
+        if (woken == WAIT_OBJECT_0 + 1) {
+            // Whatever it wrote before it ended (an unhandled exception's line) still counts.
+            if (!process_->HasEnded(1000)) {
+                process_->Terminate();  // it closed its answers but lives on
+            }
+            process_->Drain();
+            if (auto received = process_->TakeLine()) {
+                answer = std::move(*received);
+                return endWith(Ending{});
+            }
+            return endWith(process_->EndingOfExit());
+        }
+        if (woken == WAIT_OBJECT_0 + 2) {
+            process_->Terminate();
+            return endWith(Ending{Ending::Kind::kStopped});
+        }
+        if (now >= nextWindowCheck) {
+            nextWindowCheck = now + kWindowCheckInterval;
+            tellWindow(process_->ShowsWindow());
+        }
+        if (counted >= limit) {
+            process_->Terminate();
+            return endWith(Ending{Ending::Kind::kTimedOut, 0, 0, options_.limitSeconds});
+        }
+    }
+}
+
+int Serve() {
+    if (!IsPipe(::GetStdHandle(STD_INPUT_HANDLE)) || !IsPipe(::GetStdHandle(STD_OUTPUT_HANDLE))) {
+        return 2;
+    }
+    const UniqueKernelHandle requests{TakeStandardHandle(STD_INPUT_HANDLE)};
+    const UniqueKernelHandle answers{TakeStandardHandle(STD_OUTPUT_HANDLE)};
+    if (!requests || !answers) {
+        return 2;
+    }
+    // Nobody answers boxes of the system's own here; a crash ends the probe at once and the
+    // report learns its code.
+    ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    g_answerChannel = answers.get();
+    ULONG stackForTheFilter = 64 * 1024;
+    ::SetThreadStackGuarantee(&stackForTheFilter);
+    ::SetUnhandledExceptionFilter(ReportUnhandledException);
+
+    std::string pending;
+    char buffer[4096];
+    for (;;) {
+        for (auto end = pending.find('\n'); end != std::string::npos; end = pending.find('\n')) {
+            const std::string reply =
+                AnswerRequest(std::string_view(pending).substr(0, end)) + "\n";
+            pending.erase(0, end + 1);
+            if (!win32::WriteAll(answers.get(), reply)) {
+                return 0;
+            }
+        }
+        DWORD read = 0;
+        if (!::ReadFile(requests.get(), buffer, sizeof(buffer), &read, nullptr) || read == 0) {
+            return 0;  // the report has closed its end
+        }
+        pending.append(buffer, read);
+    }
+}
+
+}  // namespace platform::library_probe
