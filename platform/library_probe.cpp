@@ -49,12 +49,18 @@ std::string Line(std::initializer_list<std::string> fields) {
     return line;
 }
 
-// "exception" answers whatever was asked.
-std::optional<Ending> ExceptionEnding(const std::vector<std::string_view>& fields) {
-    if (fields.size() != 2 || fields[0] != "exception") {
+// A line of a word and a code, such as "exception" or "raised".
+std::optional<std::uint32_t> CodeLine(const std::vector<std::string_view>& fields,
+                                      std::string_view word) {
+    if (fields.size() != 2 || fields[0] != word) {
         return std::nullopt;
     }
-    const auto code = Number(fields[1]);
+    return Number(fields[1]);
+}
+
+// "exception" answers whatever was asked.
+std::optional<Ending> ExceptionEnding(const std::vector<std::string_view>& fields) {
+    const auto code = CodeLine(fields, kExceptionAnswer);
     if (!code) {
         return std::nullopt;
     }
@@ -161,7 +167,15 @@ std::string FormatFindAnswer(const FindAnswer& answer) {
 }
 
 std::string FormatExceptionAnswer(std::uint32_t exceptionCode) {
-    return Line({"exception", std::to_string(exceptionCode)});
+    return Line({std::string(kExceptionAnswer), std::to_string(exceptionCode)});
+}
+
+std::string FormatRaisedNote(std::uint32_t exceptionCode) {
+    return Line({std::string(kRaisedNote), std::to_string(exceptionCode)});
+}
+
+std::optional<std::uint32_t> ParseRaisedNote(std::string_view line) {
+    return CodeLine(Fields(line), kRaisedNote);
 }
 
 std::optional<LoadAnswer> ParseLoadAnswer(std::string_view line) {

@@ -27,11 +27,17 @@ struct Request {
 std::string FormatRequest(const Request& request);
 std::optional<Request> ParseRequest(std::string_view line);
 
-// What the probe answers. An unhandled exception in the probe answers whatever was asked.
+// What the probe answers. An unhandled exception in the probe answers whatever was asked
+// ("exception" and its code). Before any answer, the probe may note each error exception
+// raised while it works ("raised" and its code), handled or not.
+inline constexpr std::string_view kExceptionAnswer = "exception";
+inline constexpr std::string_view kRaisedNote = "raised";
 std::string FormatLoadAnswer(const LoadAnswer& answer);
 std::string FormatFindAnswer(const FindAnswer& answer);
 std::string FormatExceptionAnswer(std::uint32_t exceptionCode);
 std::optional<LoadAnswer> ParseLoadAnswer(std::string_view line);
 std::optional<FindAnswer> ParseFindAnswer(std::string_view line);
+std::string FormatRaisedNote(std::uint32_t exceptionCode);
+std::optional<std::uint32_t> ParseRaisedNote(std::string_view line);
 
 }  // namespace platform::library_probe::protocol

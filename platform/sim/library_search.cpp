@@ -1,6 +1,7 @@
 #include "platform/sim/library_search.h"
 
 #include <algorithm>
+#include <charconv>
 #include <span>
 
 #include "platform/dll_search.h"
@@ -37,6 +38,22 @@ bool IsApiSetName(std::string_view name) {
 
 LibrarySearchResult Search(Machine& machine, std::string_view name, int depth,
                            std::vector<std::string>& loading);
+
+// The error that a DLL's start-up code makes its load fail with, 0 for none.
+std::uint32_t StartUpError(std::string_view bytes) {
+    const auto at = bytes.find(kStartUpFailsMarker);
+    if (at == std::string_view::npos) {
+        return 0;
+    }
+    constexpr std::string_view kWith = "-WITH-";
+    std::string_view rest = bytes.substr(at + kStartUpFailsMarker.size());
+    std::uint32_t code = 0;
+    if (rest.starts_with(kWith)) {
+        rest.remove_prefix(kWith.size());
+        std::from_chars(rest.data(), rest.data() + rest.size(), code);
+    }
+    return code != 0 ? code : kErrorDllInitFailed;
+}
 
 // Why the file at `path` cannot be mapped into this process, or 0 when it can: it must be a
 // PE image of the process's machine, and every DLL it imports directly must be loaded
@@ -81,10 +98,7 @@ std::uint32_t LoadError(Machine& machine, const std::string& path, int depth,
         }
     }
     // Mapped with all its imports; now its start-up code would run.
-    if (file->bytes.find(kStartUpFailsMarker) != std::string::npos) {
-        return kErrorDllInitFailed;
-    }
-    return 0;
+    return StartUpError(file->bytes);
 }
 
 LibrarySearchResult Search(Machine& machine, std::string_view name, int depth,

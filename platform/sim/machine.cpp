@@ -69,6 +69,7 @@ Machine::Machine() {
         {126, "The specified module could not be found.\r\n"},
         {193, "%1 is not a valid Win32 application.\r\n"},
         {259, "No more data is available.\r\n"},
+        {998, "Invalid access to memory location.\r\n"},
         {1114, "A dynamic link library (DLL) initialization routine failed.\r\n"},
         {1157, "One of the library files needed to run this application cannot be found.\r\n"},
     };

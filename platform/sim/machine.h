@@ -47,7 +47,9 @@ struct LoadedModule {
 // The simulated loader runs no code of the DLLs it loads: a DLL whose image holds one of
 // these texts stands for one whose start-up code does what the text says (the test DLLs of
 // tests/data carry the same texts, so that their bytes mean the same here as on Windows).
-// Fails: returns FALSE, and the load fails with ERROR_DLL_INIT_FAILED.
+// Fails: returns FALSE, and the load fails with ERROR_DLL_INIT_FAILED; or, followed by
+// "-WITH-" and a decimal code, the loader handles what it raised and the load fails with that
+// code (an access violation gives 998).
 inline constexpr std::string_view kStartUpFailsMarker = "KELVRA-START-UP-FAILS";
 // Ends its process; the exit code follows in decimal digits.
 inline constexpr std::string_view kStartUpExitsMarker = "KELVRA-START-UP-EXITS-";

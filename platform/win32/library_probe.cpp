@@ -68,25 +68,42 @@ BOOL CALLBACK NoteVisibleWindow(HWND window, LPARAM parameter) {
 // The probe's own answer channel, for the unhandled-exception filter.
 HANDLE g_answerChannel = nullptr;
 
-// Tells the report which exception ends the probe, then lets it end with that code.
-LONG WINAPI ReportUnhandledException(EXCEPTION_POINTERS* exception) {
-    const DWORD code = exception->ExceptionRecord->ExceptionCode;
-    // No allocation here: the heap or the stack may be what failed.
-    char line[32] = "exception\t";
-    std::size_t length = 10;
+// Writes "<word> TAB <code in decimal>" as a line to the answer channel; no allocation here,
+// as the heap or the stack may be what failed.
+void WriteCodeLine(std::string_view word, DWORD code) {
+    char line[40];
+    std::size_t length = 0;
+    for (const char c : word) {
+        line[length++] = c;
+    }
+    line[length++] = '\t';
     char digits[12];
     int count = 0;
-    DWORD rest = code;
     do {
-        digits[count++] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
-    } while (rest != 0);
+        digits[count++] = static_cast<char>('0' + code % 10);
+        code /= 10;
+    } while (code != 0);
     while (count > 0) {
         line[length++] = digits[--count];
     }
     line[length++] = '\n';
     DWORD written = 0;
     ::WriteFile(g_answerChannel, line, static_cast<DWORD>(length), &written, nullptr);
+}
+
+// Tells the report of every error exception as it is raised: when one ends the probe in a way
+// that no handler sees (a stack overflow can), the report still knows which it was.
+LONG WINAPI NoteRaisedException(EXCEPTION_POINTERS* exception) {
+    const DWORD code = exception->ExceptionRecord->ExceptionCode;
+    if ((code & kErrorSeverity) == kErrorSeverity) {
+        WriteCodeLine(protocol::kRaisedNote, code);
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+// Tells the report which exception ends the probe, then lets it end with that code.
+LONG WINAPI ReportUnhandledException(EXCEPTION_POINTERS* exception) {
+    WriteCodeLine(protocol::kExceptionAnswer, exception->ExceptionRecord->ExceptionCode);
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
@@ -141,7 +158,8 @@ struct Probe::Process {
     [[nodiscard]] bool HasEnded(DWORD waitMilliseconds) const {
         return ::WaitForSingleObject(process.get(), waitMilliseconds) == WAIT_OBJECT_0;
     }
-    [[nodiscard]] Ending EndingOfExit() const;
+    // How it ended, from its exit code and the last error exception it told of.
+    [[nodiscard]] Ending EndingOfExit(std::optional<std::uint32_t> lastRaised) const;
     [[nodiscard]] bool ShowsWindow() const;
     void Terminate() const;
 };
@@ -281,13 +299,17 @@ std::optional<std::string> Probe::Process::TakeLine() {
     return line;
 }
 
-Ending Probe::Process::EndingOfExit() const {
+Ending Probe::Process::EndingOfExit(std::optional<std::uint32_t> lastRaised) const {
     DWORD code = 0;
     if (!::GetExitCodeProcess(process.get(), &code)) {
         return Ending{Ending::Kind::kBroken};
     }
     if ((code & kErrorSeverity) == kErrorSeverity) {
         return Ending{Ending::Kind::kException, 0, code, 0};
+    }
+    // Wine ends a process whose main thread overflows its stack with exit code 0.
+    if (code == 0 && lastRaised) {
+        return Ending{Ending::Kind::kException, 0, *lastRaised, 0};
     }
     return Ending{Ending::Kind::kExited, code, 0, 0};
 }
@@ -334,6 +356,7 @@ Ending Probe::Exchange(const std::string& request, std::string& answer) {
     auto nextWindowCheck = started + kFirstWindowCheck;
     steady_clock::duration counted{};  // time waited while no window of the probe's showed
     bool windowShown = false;
+    std::optional<std::uint32_t> lastRaised;
     const auto tellWindow = [&](bool shown) {
         if (shown != windowShown) {
             windowShown = shown;
@@ -350,6 +373,10 @@ Ending Probe::Exchange(const std::string& request, std::string& answer) {
     for (;;) {
         process_->StartRead();
         if (auto received = process_->TakeLine()) {
+            if (const auto raised = protocol::ParseRaisedNote(*received)) {
+                lastRaised = raised;
+                continue;
+            }
             tellWindow(false);
             answer = std::move(*received);
             return Ending{};
@@ -380,11 +407,15 @@ Ending Probe::Exchange(const std::string& request, std::string& answer) {
                 process_->Terminate();  // it closed its answers but lives on
             }
             process_->Drain();
-            if (auto received = process_->TakeLine()) {
-                answer = std::move(*received);
-                return endWith(Ending{});
+            while (auto received = process_->TakeLine()) {
+                if (const auto raised = protocol::ParseRaisedNote(*received)) {
+                    lastRaised = raised;
+                } else {
+                    answer = std::move(*received);
+                    return endWith(Ending{});
+                }
             }
-            return endWith(process_->EndingOfExit());
+            return endWith(process_->EndingOfExit(lastRaised));
         }
         if (woken == WAIT_OBJECT_0 + 2) {
             process_->Terminate();
@@ -417,6 +448,7 @@ int Serve() {
     ULONG stackForTheFilter = 64 * 1024;
     ::SetThreadStackGuarantee(&stackForTheFilter);
     ::SetUnhandledExceptionFilter(ReportUnhandledException);
+    ::AddVectoredExceptionHandler(1, NoteRaisedException);
 
     std::string pending;
     char buffer[4096];

@@ -8,6 +8,9 @@ typedef unsigned long DWORD;
 __declspec(dllimport) int __stdcall MessageBoxA(HWND owner, const char* text, const char* caption,
                                                 unsigned type);
 
+/* How the simulated loader, which runs no code, knows what it does. */
+static const volatile char kMarker[] = "KELVRA-START-UP-SHOWS-A-BOX";
+
 __declspec(dllexport) int KelvraTestProbe(void) {
     return 42;
 }
@@ -15,7 +18,7 @@ __declspec(dllexport) int KelvraTestProbe(void) {
 BOOL __stdcall DllMain(HANDLE instance, DWORD reason, void* reserved) {
     (void)instance;
     (void)reserved;
-    if (reason == 1) { /* DLL_PROCESS_ATTACH */
+    if (reason == 1 && kMarker[0] != 0) { /* DLL_PROCESS_ATTACH */
         MessageBoxA(0, "A DLL's start-up code shows this box.", "Kelvra start-up box", 0);
     }
     return 1;

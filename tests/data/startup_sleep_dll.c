@@ -9,6 +9,9 @@ __declspec(dllimport) DWORD
     __stdcall GetEnvironmentVariableA(const char* name, char* value, DWORD size);
 __declspec(dllimport) void __stdcall Sleep(DWORD milliseconds);
 
+/* How the simulated loader, which runs no code, knows what it does. */
+static const volatile char kMarker[] = "KELVRA-START-UP-SLEEPS";
+
 __declspec(dllexport) int KelvraTestProbe(void) {
     return 42;
 }
@@ -33,7 +36,7 @@ static DWORD SleepMilliseconds(void) {
 BOOL __stdcall DllMain(HANDLE instance, DWORD reason, void* reserved) {
     (void)instance;
     (void)reserved;
-    if (reason == 1) { /* DLL_PROCESS_ATTACH */
+    if (reason == 1 && kMarker[0] != 0) { /* DLL_PROCESS_ATTACH */
         Sleep(SleepMilliseconds());
     }
     return 1;

@@ -8,6 +8,10 @@
 #   kelvra_initfails.dll  start-up code that refuses to load
 #   kelvra_startup_box.dll    its start-up code shows a message box
 #   kelvra_startup_sleep.dll  its start-up code sleeps (KELVRA_STARTUP_SLEEP_SECONDS, 30 s)
+#   kelvra_startup_exits.dll, _terminates, _hangs, _overflows, _null, _records
+#                             start-up code that ends its process (exit code 7), terminates
+#                             it (9), never returns, overflows its stack, writes through a null
+#                             pointer, records the id of the process that loads it
 # and testdata/ itself holds kelvra_x86.dll and kelvra_x64.dll, the same source for each machine.
 # No C run-time: -nostdlib, our own entry point, stripped.
 
@@ -18,9 +22,9 @@ add_compile_definitions(KELVRA_TESTDATA_DIR="${KELVRA_TESTDATA_DIR}")
 set(KELVRA_TEST_DLLS)
 
 # kelvra_add_test_dll(<arch folder> <tool prefix> <entry symbol> <output> <sources...>
-#                     [LIBS <libs...>] [DEPENDS <files...>] [IMPLIB <file>])
+#                     [LIBS <libs...>] [DEPENDS <files...>] [IMPLIB <file>] [DEFINES <-D...>])
 function(kelvra_add_test_dll folder prefix entry output)
-  cmake_parse_arguments(ARG "" "IMPLIB" "LIBS;DEPENDS" ${ARGN})
+  cmake_parse_arguments(ARG "" "IMPLIB" "LIBS;DEPENDS;DEFINES" ${ARGN})
   set(extra)
   set(outputs ${output})
   if(ARG_IMPLIB)
@@ -30,8 +34,8 @@ function(kelvra_add_test_dll folder prefix entry output)
   add_custom_command(
     OUTPUT ${outputs}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
-    COMMAND ${prefix}-gcc -Os -s -shared -nostdlib -Wl,-e,${entry} ${extra} -o ${output}
-            ${ARG_UNPARSED_ARGUMENTS} ${ARG_LIBS}
+    COMMAND ${prefix}-gcc -Os -s -shared -nostdlib -Wl,-e,${entry} ${ARG_DEFINES} ${extra}
+            -o ${output} ${ARG_UNPARSED_ARGUMENTS} ${ARG_LIBS}
     DEPENDS ${ARG_UNPARSED_ARGUMENTS} ${ARG_DEPENDS}
     VERBATIM)
   set(KELVRA_TEST_DLLS ${KELVRA_TEST_DLLS} ${output} PARENT_SCOPE)
@@ -94,6 +98,12 @@ foreach(arch x86 x64)
                       ${KELVRA_TESTDATA_SRC}/startup_box_dll.c LIBS -luser32)
   kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_sleep.dll
                       ${KELVRA_TESTDATA_SRC}/startup_sleep_dll.c LIBS -lkernel32)
+  foreach(behaviour exits terminates hangs overflows null records)
+    string(TOUPPER ${behaviour} upper)
+    kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_${behaviour}.dll
+                        ${KELVRA_TESTDATA_SRC}/startup_behaviour_dll.c LIBS -lkernel32
+                        DEFINES -DKELVRA_${upper})
+  endforeach()
   kelvra_add_test_dll(${KELVRA_TESTDATA_DIR} ${prefix} ${entry}
                       ${KELVRA_TESTDATA_DIR}/kelvra_${arch}.dll ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
 endforeach()

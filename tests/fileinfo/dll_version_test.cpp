@@ -274,6 +274,71 @@ TEST_F(CopyThatCannotBeLoaded, ACopyHeldOpenByAnotherProgram) {
     EXPECT_EQ(loaded.version.Diagnosis().loadError, 32u);  // a sharing violation
 }
 
+// Start-up code that would take the report with it runs in the probe process, which ends
+// or is ended; the row names the copy and what its start-up code did.
+TEST_F(CopyThatCannotBeLoaded, WhateverItsStartUpCodeDoesTheReportGoesOn) {
+    using Kind = platform::library_probe::Ending::Kind;
+    constexpr int kLimit = 2;
+    rt::SetEnviron("KELVRA_STARTUP_SLEEP_SECONDS", "1");  // within the limit
+    const struct {
+        std::string dll;
+        std::string reason;  // "" for a file that loads
+        Kind ending;
+    } cases[] = {
+        {"kelvra_startup_exits.dll", "its start-up code ended the program (exit code 7)",
+         Kind::kExited},
+        {"kelvra_startup_terminates.dll", "its start-up code ended the program (exit code 9)",
+         Kind::kExited},
+        {"kelvra_startup_overflows.dll", "its start-up code raised exception 0xC00000FD",
+         Kind::kException},
+        {"kelvra_startup_hangs.dll", "its start-up code did not finish within 2 s",
+         Kind::kTimedOut},
+        // The loader itself handles the access violation: an ordinary failed load.
+        {"kelvra_startup_null.dll", fileinfo::GetErrorText(998), Kind::kAnswered},
+        {"kelvra_startup_sleep.dll", "", Kind::kAnswered},
+        {"kelvra_startup_box.dll", "", Kind::kAnswered},  // answered: a window run's rule
+        {"kelvra_ver2.dll", "", Kind::kAnswered},  // a new probe took over after the others
+    };
+    platform::library_probe::Options options;
+    options.limitSeconds = kLimit;
+    options.waitWhileProbeShowsWindow = true;
+    fileinfo::CDLLVersion version(options);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dll);
+        const std::string name = "KelvraStartUp" + std::to_string(&c - cases) + ".dll";
+        path_ = folder_.Add(NativeDll(c.dll), name);
+        std::string module = name;
+        std::string none;
+        std::string noVersion;
+        version.LoadFileInfo(module, none, noVersion);
+        const std::string& row = version.FilePathName();
+        if (c.reason.empty()) {
+            EXPECT_TRUE(platform::text::EqualsIgnoringCase(row, path_)) << row;
+            continue;
+        }
+        EXPECT_TRUE(platform::text::EqualsIgnoringCase(row, "Can't load " + path_ + ": " + c.reason))
+            << row;
+        EXPECT_EQ(version.FileRegistrationInfo(), "n/a");
+        EXPECT_GT(version.FileSize(), 0);
+        EXPECT_EQ(version.Diagnosis().probe.kind, c.ending);
+    }
+    rt::UnsetEnviron("KELVRA_STARTUP_SLEEP_SECONDS");
+}
+
+// The probe, not the report's own process, is where a file's start-up code runs.
+TEST_F(CopyThatCannotBeLoaded, NoStartUpCodeRunsInTheReportsOwnProcess) {
+    const std::string record = scratch_ / "loader.txt";
+    rt::SetEnviron("KELVRA_LOADER_RECORD", record);
+    path_ = folder_.Add(NativeDll("kelvra_startup_records.dll"), "KelvraRecordsLoader.dll");
+    const Loaded loaded = Load("KelvraRecordsLoader.dll");
+    rt::UnsetEnviron("KELVRA_LOADER_RECORD");
+    EXPECT_TRUE(platform::text::EqualsIgnoringCase(loaded.version.FilePathName(), path_));
+    const auto loader = rt::ReadFileBytes(record);
+    ASSERT_TRUE(loader) << "the DLL's start-up code ran nowhere";
+    EXPECT_FALSE(loader->empty());
+    EXPECT_NE(*loader, std::to_string(platform::kernel32::CurrentProcessId()));
+}
+
 TEST(LoadFileInfo, AFileFoundNowhereKeepsItsRowAndTellsTheLoadError) {
     ScratchFolder scratch;
     const Loaded loaded = Load("KelvraNowhere.dll");
