@@ -169,15 +169,20 @@ Ending Probe::Exchange(const std::string& request, std::string& answer) {
                 process_.reset();  // nobody answers it
                 return timedOut;
             }
-            if (options_.windowShown) {
-                options_.windowShown(true);
-                options_.windowShown(false);  // answered
-            }
             break;
         case StartUp::Kind::kReturns:
             break;
     }
+    // A box shows for as long as its start-up code runs, which the load's start-up hook stands
+    // for; then it is answered.
+    const bool showsBox = startUp.kind == StartUp::Kind::kShowsBox && options_.windowShown;
+    if (showsBox) {
+        options_.windowShown(true);
+    }
     answer = process_->Inside(m, [&] { return AnswerRequest(request); });
+    if (showsBox) {
+        options_.windowShown(false);
+    }
     return Ending{};
 }
 

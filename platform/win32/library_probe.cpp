@@ -127,6 +127,7 @@ HANDLE TakeStandardHandle(DWORD which) {
 }  // namespace
 
 struct Probe::Process {
+    UniqueKernelHandle job;  // ends the probe when this process ends, however it ends
     UniqueKernelHandle process;
     UniqueKernelHandle toProbe;    // the write end of the probe's standard input
     UniqueKernelHandle fromProbe;  // this end of the named pipe of its standard output
@@ -193,6 +194,18 @@ bool CreateAnswerPipe(UniqueKernelHandle& server, UniqueKernelHandle& client) {
     return true;
 }
 
+// A job that ends its processes when its last handle closes: when this process ends.
+UniqueKernelHandle KillOnCloseJob() {
+    UniqueKernelHandle job{::CreateJobObjectW(nullptr, nullptr)};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job && !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                          sizeof(limits))) {
+        job.reset();
+    }
+    return job;
+}
+
 }  // namespace
 
 std::unique_ptr<Probe::Process> Probe::Process::Start() {
@@ -227,12 +240,19 @@ std::unique_ptr<Probe::Process> Probe::Process::Start() {
     PROCESS_INFORMATION info{};
     if (program.empty() ||
         !::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
+                          CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &info)) {
         return nullptr;
     }
     const UniqueKernelHandle thread{info.hThread};
     started->process.reset(info.hProcess);
     started->id = info.dwProcessId;
+    // Without a job (a job of ours that forbids one inside it), the probe still works; it
+    // just outlives a report that is killed while a file's start-up code hangs.
+    started->job = KillOnCloseJob();
+    if (started->job) {
+        ::AssignProcessToJobObject(started->job.get(), started->process.get());
+    }
+    ::ResumeThread(thread.get());
     CountProbeStarted();
     return started;
 }

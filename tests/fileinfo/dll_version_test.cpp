@@ -297,7 +297,7 @@ TEST_F(CopyThatCannotBeLoaded, WhateverItsStartUpCodeDoesTheReportGoesOn) {
         {"kelvra_startup_null.dll", fileinfo::GetErrorText(998), Kind::kAnswered},
         {"kelvra_startup_sleep.dll", "", Kind::kAnswered},
         {"kelvra_startup_box.dll", "", Kind::kAnswered},  // answered: a window run's rule
-        {"kelvra_ver2.dll", "", Kind::kAnswered},  // a new probe took over after the others
+        {"kelvra_ver2.dll", "", Kind::kAnswered},         // a new probe took over after the others
     };
     platform::library_probe::Options options;
     options.limitSeconds = kLimit;
@@ -316,7 +316,8 @@ TEST_F(CopyThatCannotBeLoaded, WhateverItsStartUpCodeDoesTheReportGoesOn) {
             EXPECT_TRUE(platform::text::EqualsIgnoringCase(row, path_)) << row;
             continue;
         }
-        EXPECT_TRUE(platform::text::EqualsIgnoringCase(row, "Can't load " + path_ + ": " + c.reason))
+        EXPECT_TRUE(
+            platform::text::EqualsIgnoringCase(row, "Can't load " + path_ + ": " + c.reason))
             << row;
         EXPECT_EQ(version.FileRegistrationInfo(), "n/a");
         EXPECT_GT(version.FileSize(), 0);

@@ -17,6 +17,7 @@
 #include "report/file_table.h"
 #include "report/verification_report.h"
 #include "support/scratch_folder.h"
+#include "support/test_data.h"
 
 namespace {
 
@@ -116,6 +117,16 @@ class TestWindow final : public platform::window::ReportWindow {
             form.RunNotified(*this);
         }
         return true;
+    }
+
+    // Delivers the notifications that arrive within `time`.
+    void DeliverFor(std::chrono::milliseconds time, report::Form1& form) {
+        std::unique_lock lock(mailbox_->mutex);
+        if (mailbox_->arrived.wait_for(lock, time, [&] { return mailbox_->pending > 0; })) {
+            mailbox_->pending = 0;
+            lock.unlock();
+            form.RunNotified(*this);
+        }
     }
 
     std::vector<std::string> statuses;
@@ -258,6 +269,34 @@ TEST(CopyText, PutsExactlyTheReportTextOfTheEndedRunOnTheClipboard) {
     form.CopyTextClicked(window);
     EXPECT_EQ(platform::window::GetClipboardText(), form.ReportText());
     EXPECT_TRUE(window.notices.empty());
+}
+
+// "Done" while a file's start-up code never returns: the window's logic ends its probe and
+// the run, and the program can end normally.
+TEST(ReportRun, EndingTheWindowEndsAProbeThatNeverFinishes) {
+    ScratchFolder folder;
+    ASSERT_TRUE(platform::runtime::WriteFileBytes(
+        folder / "DravikLib.dll",
+        kelvra::test::TestDataBytes(std::string(kelvra::test::NativeArchFolder()) +
+                                    "/kelvra_startup_hangs.dll")));
+    auto form = std::make_unique<report::Form1>(600);
+    TestWindow window;
+    form->Shown(window);
+    const auto started = std::chrono::steady_clock::now();
+    const auto checking = [&] {
+        return std::any_of(window.statuses.begin(), window.statuses.end(),
+                           [](const std::string& s) { return s.find("DravikLib") != s.npos; });
+    };
+    // (The simulated probe lets no time pass: there the run ends at once.)
+    while (!checking() && form->RunInProgress() &&
+           std::chrono::steady_clock::now() - started < std::chrono::minutes(1)) {
+        window.DeliverFor(std::chrono::milliseconds(50), *form);
+    }
+    ASSERT_TRUE(checking() || !form->RunInProgress());
+    form->DoneClicked();
+    const auto ending = std::chrono::steady_clock::now();
+    form.reset();
+    EXPECT_LT(std::chrono::steady_clock::now() - ending, std::chrono::seconds(20));
 }
 
 TEST(CopyText, DoesNothingBeforeTheWindowIsShown) {

@@ -191,3 +191,36 @@ TEST_F(FileTable, AHiddenExeIsNotFoundByTheDirectorySearch) {
 }
 
 }  // namespace
+
+namespace {
+
+// A surface that fails whenever it is to draw a text holding `trigger`.
+class FailingSurface : public platform::sim::RecordingSurface {
+  public:
+    explicit FailingSurface(std::string trigger)
+        : RecordingSurface(16800), trigger_(std::move(trigger)) {}
+    void Print(std::string_view text, bool endLine) override {
+        if (text.find(trigger_) != std::string_view::npos) {
+            throw std::runtime_error("drawing failed");
+        }
+        RecordingSurface::Print(text, endLine);
+    }
+
+  private:
+    std::string trigger_;
+};
+
+// A pass that fails on an error of the report's own is skipped, as every step is, but the
+// run's facts (which the verdict reads) know of it, whether its row was recorded or not.
+TEST_F(FileTable, APassThatFailsIsKnownToTheVerdict) {
+    for (const auto& [trigger, pass] :
+         std::vector<std::pair<std::string, int>>{{"DravikLib", 15}, {"Quorvane", 20}}) {
+        SCOPED_TRACE(trigger);
+        report::VerificationReport form;
+        FailingSurface surface(trigger);
+        form.Run(surface);
+        EXPECT_EQ(form.Facts().failedPasses, std::vector<int>{pass});
+    }
+}
+
+}  // namespace

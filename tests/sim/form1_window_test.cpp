@@ -183,6 +183,28 @@ TEST_F(ReportWindow, AnswersWhileADllsStartUpCodeBlocks) {
     EXPECT_NE(form.ReportText().find("Quorvane was not found in the PATH"), std::string::npos);
 }
 
+TEST_F(ReportWindow, WaitsForABoxOfADllsStartUpCodeAndSaysSo) {
+    m().AddFile("C:\\Tools\\DravikLib.dll",
+                kelvra::test::TestDataBytes("x86/kelvra_startup_box.dll"));
+    LibraryStartups startups;
+    std::future<void> boxShown = startups.HoldNext("DravikLib.dll");
+    report::Form1 form(1);  // the limit does not run out while the box shows
+    SimulatedWindow window(form);
+    window.Show();
+    ASSERT_EQ(boxShown.wait_for(std::chrono::seconds(30)), std::future_status::ready);
+    window.DeliverNotifications(std::chrono::milliseconds(100));
+    const std::vector<DrawOp> painted = window.Paint();
+    ASSERT_EQ(painted.size(), 1u);
+    EXPECT_EQ(painted[0].text,
+              "The start-up code of DravikLib.dll is showing a window (15 of 19): the report "
+              "goes on when it is closed");
+
+    startups.Release();  // the box is answered
+    ASSERT_TRUE(window.DeliverUntil([&] { return ShowsReport(window); }));
+    EXPECT_NE(form.ReportText().find("\rC:\\Tools\\DravikLib.dll, n/a"), std::string::npos);
+    EXPECT_EQ(m().probeWindows.size(), 1u) << "shown once";
+}
+
 // The window's rectangle and both buttons', in screen and client pixels, worked out by hand
 // from the design twips: at 96 DPI a pixel is 15 twips, at 120 DPI 12, at 144 DPI 10.
 struct Geometry {

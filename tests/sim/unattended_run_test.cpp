@@ -157,6 +157,51 @@ TEST_F(UnattendedRun, TheJsonCarriesEveryKindOfRowAsTheRunFoundIt) {
         << "as the report's PATH block names them";
 }
 
+// Whatever the files' start-up code does, the run writes its whole report and exits with 1.
+TEST_F(UnattendedRun, MisbehavingStartUpCodeBecomesRowsOfAWholeReport) {
+    const struct {
+        std::string_view name;
+        std::string_view dll;
+        json probe;
+    } cases[] = {
+        {"libifcoremd.dll", "kelvra_startup_exits.dll", {{"outcome", "exited"}, {"exitCode", 7}}},
+        {"libmmd.dll", "kelvra_startup_terminates.dll", {{"outcome", "exited"}, {"exitCode", 9}}},
+        {"libifportmd.dll",
+         "kelvra_startup_overflows.dll",
+         {{"outcome", "exception"}, {"exceptionCode", 0xC00000FDu}}},
+        {"libiomp5md.dll",
+         "kelvra_startup_hangs.dll",
+         {{"outcome", "timedOut"}, {"limitSeconds", 1}}},
+        // Nobody answers a box in a run without a window.
+        {"DravikLib.dll", "kelvra_startup_box.dll", {{"outcome", "timedOut"}, {"limitSeconds", 1}}},
+    };
+    for (const auto& c : cases) {
+        m().AddFile(std::string(kTools) + "\\" + std::string(c.name),
+                    kelvra::test::TestDataBytes("x86/" + std::string(c.dll)));
+    }
+    m().standardOutput = "";
+    EXPECT_EQ(
+        report::RunWithoutWindow(Command({"/timeout", "1", "/report", "report.txt", "/json", "-"})),
+        1);
+    const json doc = json::parse(*m().standardOutput);
+    const std::string text = m().FindFile("report.txt")->bytes;
+    EXPECT_EQ(doc["failedPasses"], json::array());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const json file = FileNamed(doc, c.name);
+        EXPECT_EQ(file["load"]["probe"], c.probe);
+        EXPECT_EQ(file["load"]["errorCode"], nullptr);
+        const std::string row = file["path"];
+        EXPECT_TRUE(row.starts_with("Can't load C:\\Tools\\" + std::string(c.name) +
+                                    ": its start-up code "))
+            << row;
+        EXPECT_NE(text.find(row + ", n/a, "), std::string::npos) << "the text report has the row";
+    }
+    EXPECT_EQ(FileNamed(doc, "libiomp5md.dll")["path"],
+              "Can't load C:\\Tools\\libiomp5md.dll: its start-up code did not finish within 1 s");
+    EXPECT_NE(text.find("Quorvane"), std::string::npos) << "the install folder checks ran";
+}
+
 TEST_F(UnattendedRun, OutputsThatCannotBeWrittenGive2AndLeaveWhatWasThere) {
     m().AddFile("C:\\out\\report.txt", "the previous report", {},
                 platform::kernel32::kFileAttributeReadOnly);
@@ -185,10 +230,11 @@ TEST_F(UnattendedRun, UsageAndMistakesNeedNoRun) {
     EXPECT_EQ(m().messageBoxes, std::vector<std::string>{report::UsageText()});
 }
 
-TEST(UnattendedReportText, MessagesFollowTheReportOneLineEach) {
+TEST(UnattendedReportText, MessagesAndFailedPassesFollowTheReportOneLineEach) {
     EXPECT_EQ(report::UnattendedReportText("a\rb", {}), "a\r\nb\r\n");
-    EXPECT_EQ(report::UnattendedReportText("a", {"first\r\nsecond", "x\ny\rz"}),
-              "a\r\n  Message: first second\r\n  Message: x y z\r\n");
+    EXPECT_EQ(report::UnattendedReportText("a", {"first\r\nsecond", "x\ny\rz"}, {3}),
+              "a\r\n  Message: first second\r\n  Message: x y z\r\n"
+              "  Pass 3 of 20 did not complete: an error of the program's own ended it\r\n");
 }
 
 }  // namespace
