@@ -13,6 +13,11 @@
 # shows a box): the window answers while they load, "Copy Text" copies nothing before the
 # report is complete, the report appears once the box is answered, the box never comes back
 # on resizing, and "Done" or Esc end the program while a DLL's start-up code sleeps for good.
+# With DLLs of the list whose start-up code ends its process, terminates it, overflows its
+# stack, never returns or writes through null: the window shows and copies the whole report
+# with a "Can't load" row for each, and "Done" ends it with 0; /report and /json write the
+# whole report within the time limit and exit with 1; a report killed while a DLL's start-up
+# code never returns leaves no probe process behind.
 # Screenshots and copied texts: build/e2e-screens/.
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -27,7 +32,8 @@ artifacts="$KELVRA_ROOT/build/e2e-screens"
 screen=1366x768
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
-for needed in "$exe" "$probe_exe" "$testdlls/kelvra_startup_box.dll" "$testdlls/kelvra_startup_sleep.dll"; do
+for needed in "$exe" "$probe_exe" "$testdlls/kelvra_startup_box.dll" "$testdlls/kelvra_startup_sleep.dll" \
+    "$testdlls/kelvra_startup_exits.dll" "$testdlls/kelvra_startup_hangs.dll"; do
     [[ -f $needed ]] || { echo "missing $needed: build the win64 preset first" >&2; exit 1; }
 done
 ensure_prefix64 "$prefix"
@@ -52,22 +58,28 @@ $WINE64 reg add 'HKCU\Environment' /v PATH /t REG_SZ /f /d "$long_folder;C:\\Use
 /usr/lib/wine/wineserver -w
 
 # The expected report: the window test's, with the extra system folders and the long user
-# folder; and with the rows of the misbehaving DLLs when they lie in C:\UserBin.
+# folder; and with the rows of the misbehaving DLLs when they lie in C:\UserBin: loaded, or,
+# for the names in cant_load ("name=reason" each), not.
+cant_load=()
 expected_report() {
     python3 "$KELVRA_ROOT/scripts/expected_report.py" --prefix "$prefix" --user-folder "$long_folder" |
-        python3 -c "$long_report_edit" "$drive_c/UserBin" "${extra_folders[@]}"
+        python3 -c "$long_report_edit" "$drive_c/UserBin" "${#extra_folders[@]}" "${extra_folders[@]}" "${cant_load[@]}"
 }
 long_report_edit='
 import datetime, os, sys
 text = sys.stdin.buffer.read().decode("utf-8")
-userbin, extra = sys.argv[1], sys.argv[2:]
+userbin, count = sys.argv[1], int(sys.argv[2])
+extra, reasons = sys.argv[3:3 + count], dict(a.split("=", 1) for a in sys.argv[3 + count:])
 block = "".join(f"\rQuorvane {f}\\\r\tFull Path Name: {f}\\\r" for f in extra)
 marker = "\r\rUser PATH environment variables\r"
 text = text.replace(marker, block + marker, 1)
 for name in os.listdir(userbin):
     path = os.path.join(userbin, name)
     stamp = datetime.datetime.fromtimestamp(os.stat(path).st_mtime)
-    row = (f"C:\\UserBin\\{name}, n/a, {stamp.month}/{stamp.day}/{stamp.year}, "
+    where = f"C:\\UserBin\\{name}"
+    if name in reasons:
+        where = f"Can\x27t load {where}: {reasons[name]}"
+    row = (f"{where}, n/a, {stamp.month}/{stamp.day}/{stamp.year}, "
            f"{os.path.getsize(path)} bytes, ")
     text = text.replace(f"\rUnable to locate {name}, ,na,na, \r", f"\r{row}\r", 1)
 sys.stdout.buffer.write(text.encode("utf-8"))
@@ -118,13 +130,14 @@ wait_for_report() {
     return 1
 }
 
-# start_program NAME [VAR=VALUE...]: starts the program in a work folder of its own; sets
-# pid and window.
+# start_program NAME [VAR=VALUE...]: starts the program, with the arguments in program_args,
+# in a work folder of its own; sets pid and window.
+program_args=()
 start_program() {
     local name=$1
     shift
     mkdir -p "$artifacts/$name"
-    (cd "$artifacts/$name" && exec env "$@" $WINE64 "$exe") &
+    (cd "$artifacts/$name" && exec env "$@" $WINE64 "$exe" "${program_args[@]}") &
     pid=$!
     window=$(timeout 90 xdotool search --sync --name '^Form1$' | head -n 1) || true
     [[ -n $window ]]
@@ -353,6 +366,7 @@ answers_while() {
 screenshot() { import -window root "$artifacts/$1.png"; }
 
 dpi=120
+program_args=(/timeout 30)  # DravikLib.dll may take its 12 s
 if start_program misbehaving KELVRA_STARTUP_SLEEP_SECONDS=12; then
     sleep 3
     answers_while "misbehaving, while DravikLib.dll sleeps" "900 600" misbehaving-sleeping
@@ -396,6 +410,7 @@ if start_program misbehaving KELVRA_STARTUP_SLEEP_SECONDS=12; then
 else
     fail "misbehaving: no window"
 fi
+program_args=()
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 # "Done" and Esc while DravikLib.dll's start-up code sleeps for good.
@@ -422,6 +437,89 @@ for way in Done Escape; do
     /usr/lib/wine/wineserver -k 2>/dev/null || true
 done
 rm -f "$drive_c/UserBin"/*
+
+# --- Every kind of start-up code that would take the report with it, in the window and
+# without one, with a time limit of 3 s.
+limit=3
+declare -A kinds=(
+    [libifcoremd.dll]="exits=its start-up code ended the program (exit code 7)"
+    [libmmd.dll]="terminates=its start-up code ended the program (exit code 9)"
+    [libifportmd.dll]="overflows=its start-up code raised exception 0xC00000FD"
+    [libiomp5md.dll]="hangs=its start-up code did not finish within $limit s"
+    [DravikLib.dll]="null=No access to memory location."
+)
+cant_load=()
+for name in "${!kinds[@]}"; do
+    cp "$testdlls/kelvra_startup_${kinds[$name]%%=*}.dll" "$drive_c/UserBin/$name"
+    cant_load+=("$name=${kinds[$name]#*=}")
+done
+program_args=(/timeout "$limit")
+if start_program every-kind && wait_for_report; then
+    copy_text every-kind
+    check_whole_report every-kind
+    read -r x y <<<"$(centre_of Done)"
+    xdotool mousemove "$x" "$y" click 1
+    ends_with_zero "every-kind: Done" 20
+else
+    fail "every-kind: no report window"
+    kill "$pid" 2>/dev/null || true
+fi
+program_args=()
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+
+unattended="$artifacts/every-kind-unattended"
+mkdir -p "$unattended"
+started=$SECONDS
+status=0
+(cd "$unattended" && $WINE64 "$exe" /report report.txt /json report.json /timeout "$limit") || status=$?
+took=$((SECONDS - started))
+((status == 1)) && pass "every-kind /report /json: exit code 1" || fail "every-kind /report /json: exit code $status"
+((took <= ${#kinds[@]} * limit + 10)) && pass "every-kind: ended within the limits ($took s)" ||
+    fail "every-kind: took $took s"
+if cmp -s "$unattended/report.txt" <(expected_report | python3 -c 'import sys; sys.stdout.buffer.write(sys.stdin.buffer.read().replace(b"\r", b"\r\n") + b"\r\n")'); then
+    pass "every-kind /report: the whole report, with a row for each"
+else
+    fail "every-kind /report: the text differs from the expected report"
+    diff <(expected_report | tr '\r' '\n') <(tr -d '\r' <"$unattended/report.txt") | head -n 20 || true
+fi
+if python3 "$KELVRA_ROOT/scripts/validate_json.py" "$KELVRA_ROOT/schemas/report.schema.json" "$unattended/report.json" &&
+    python3 - "$unattended/report.json" "$limit" <<'PY'; then
+import json, sys
+files = {f["name"]: f for f in json.load(open(sys.argv[1], encoding="utf-8"))["files"]}
+limit = int(sys.argv[2])
+wanted = {"libifcoremd.dll": {"outcome": "exited", "exitCode": 7},
+          "libmmd.dll": {"outcome": "exited", "exitCode": 9},
+          "libifportmd.dll": {"outcome": "exception", "exceptionCode": 0xC00000FD},
+          "libiomp5md.dll": {"outcome": "timedOut", "limitSeconds": limit},
+          "DravikLib.dll": None}
+wrong = [n for n, p in wanted.items() if (files[n]["load"] or {}).get("probe") != p]
+sys.exit(f"wrong probe outcomes: {wrong}" if wrong else 0)
+PY
+    pass "every-kind /json: conforms to the schema and gives each probe's outcome"
+else
+    fail "every-kind /json: not as expected"
+fi
+
+# A report killed while a DLL's start-up code never returns leaves no probe behind.
+(cd "$unattended" && exec $WINE64 "$exe" /json killed.json /timeout 120) &
+pid=$!
+sleep 5
+kill -9 "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+sleep 2
+# Probes of this prefix (other prefixes may run probes of their own meanwhile).
+left=()
+for probe_pid in $(pgrep -f 'Kelvra_System_Files_Test.exe /library-probe' || true); do
+    tr '\0' '\n' <"/proc/$probe_pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$prefix" && left+=("$probe_pid")
+done
+if ((${#left[@]})); then
+    fail "a killed report left its probe process behind"
+    kill -9 "${left[@]}" 2>/dev/null || true
+else
+    pass "a killed report leaves no probe process behind"
+fi
+rm -f "$drive_c/UserBin"/*
+/usr/lib/wine/wineserver -k 2>/dev/null || true
 
 echo "Screenshots and copied texts: $artifacts"
 if ((failures)); then

@@ -12,7 +12,8 @@
 # write the expected text and a JSON report that conforms to the schema and says of each file
 # what the prefix holds, and exit with 1 (files are missing); /json - writes to a redirected
 # standard output; a target in a read-only folder gives 2, one line on standard error, and
-# leaves the folder as it was.
+# leaves the folder as it was. With two files of the list whose start-up code ends the process
+# and never returns, /json still writes the whole report within its time limit.
 #   scripts/e2e-window.sh [32] [64]     both by default
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -258,6 +259,46 @@ run_unattended() {
         fi
     else
         echo "skip: cannot make a read-only folder here (chattr)"
+    fi
+    run_misbehaving
+}
+
+# Two files of the list whose start-up code ends its process or never returns: the run still
+# writes the whole report, with their rows, within (files x limit) and a few seconds.
+run_misbehaving() {
+    local work="$artifacts/misbehaving$bits" tools="$WINEPREFIX/drive_c/users/Public/QuorvaneTools"
+    local arch=x64 limit=2 started took
+    [[ $bits == 32 ]] && arch=x86
+    mkdir -p "$work"
+    cp "$KELVRA_ROOT/build/win64/testdata/$arch/kelvra_startup_exits.dll" "$tools/VBPrnDLG.dll"
+    cp "$KELVRA_ROOT/build/win64/testdata/$arch/kelvra_startup_hangs.dll" "$tools/MSVBVM60.dll"
+    started=$SECONDS
+    run_quietly "$work" /json report.json /timeout "$limit"
+    took=$((SECONDS - started))
+    rm -f "$tools/VBPrnDLG.dll" "$tools/MSVBVM60.dll"
+    expect_status "win$bits misbehaving start-up code" 1
+    ((took <= 2 * limit + 10)) && pass "win$bits misbehaving: ended within the limits ($took s)" ||
+        fail "win$bits misbehaving: took $took s"
+    if python3 "$KELVRA_ROOT/scripts/validate_json.py" "$KELVRA_ROOT/schemas/report.schema.json" "$work/report.json" &&
+        python3 - "$work/report.json" "$copies_folder" "$limit" <<'PY'; then
+import json, sys
+report = json.load(open(sys.argv[1], encoding="utf-8"))
+files = {f["name"]: f for f in report["files"]}
+folder, limit = sys.argv[2], int(sys.argv[3])
+wanted = {"VBPrnDLG.dll": ({"outcome": "exited", "exitCode": 7},
+                           "its start-up code ended the program (exit code 7)"),
+          "MSVBVM60.dll": ({"outcome": "timedOut", "limitSeconds": limit},
+                           f"its start-up code did not finish within {limit} s")}
+for name, (probe, reason) in wanted.items():
+    row = files[name]
+    if row["load"]["probe"] != probe or row["path"] != f"Can't load {folder}\\{name}: {reason}":
+        sys.exit(f"{name}: {row['path']} {row['load']}")
+if len(report["files"]) != 19 or report["installFolder"]["path"] == "":
+    sys.exit("the report is not whole")
+PY
+        pass "win$bits misbehaving: the whole JSON report, with their rows and the probes' outcomes"
+    else
+        fail "win$bits misbehaving: the JSON report is not as expected"
     fi
 }
 

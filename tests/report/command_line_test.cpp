@@ -27,6 +27,13 @@ TEST(CommandLine, OutputsInEitherSpellingAndAnyCase) {
 
     // A file name may itself begin like an option.
     EXPECT_EQ(ParseCommandLine({"/json", "-weird.json"}).jsonFile, "-weird.json");
+
+    EXPECT_EQ(a.timeoutSeconds, 10);
+    const CommandLine c = ParseCommandLine({"/TIMEOUT", "600", "/json", "-"});
+    EXPECT_EQ(c.mode, Mode::kUnattended);
+    EXPECT_EQ(c.timeoutSeconds, 600);
+    EXPECT_EQ(ParseCommandLine({"-timeout", "1"}).mode, Mode::kWindow) << "the window's limit";
+    EXPECT_EQ(ParseCommandLine({"/library-probe"}).mode, Mode::kLibraryProbe);
 }
 
 TEST(CommandLine, UsageWhereverItIsAsked) {
@@ -46,6 +53,16 @@ TEST(CommandLine, MistakesGiveAOneLineReason) {
         {{"/report", "a", "/REPORT", "b"}, "/REPORT is given twice"},
         {{"/report", "-", "/json", "-"}, "/report and /json cannot write to the same place"},
         {{"/"}, "unexpected argument \"/\" (see /?)"},
+        {{"/timeout"}, "/timeout needs a number of seconds from 1 to 600"},
+        {{"/timeout", "0"}, "/timeout needs a number of seconds from 1 to 600"},
+        {{"/timeout", "601", "/json", "-"}, "/timeout needs a number of seconds from 1 to 600"},
+        {{"/Timeout", " 5"}, "/Timeout needs a number of seconds from 1 to 600"},
+        {{"/timeout", "5s"}, "/timeout needs a number of seconds from 1 to 600"},
+        {{"/timeout", "5", "/timeout", "6"}, "/timeout is given twice"},
+        {{"/library-probe", "x"}, "/library-probe is the program's own; it is not for use by hand"},
+        {{"/json", "-", "/library-probe"},
+         "/library-probe is the program's own; it is not for use by hand"},
+        {{"-LIBRARY-PROBE"}, "-LIBRARY-PROBE is the program's own; it is not for use by hand"},
     };
     for (const auto& [arguments, reason] : cases) {
         const CommandLine command = ParseCommandLine(arguments);
