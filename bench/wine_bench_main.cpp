@@ -40,8 +40,10 @@ int Report(int runs) {
 }
 
 void PrintResources(const char* label, const platform::process::Resources& r) {
-    std::printf("%s handles=%u gdi=%u user=%u private_kb=%llu\n", label, r.handles, r.gdiObjects,
-                r.userObjects, static_cast<unsigned long long>(r.privateBytes / 1024));
+    std::printf("%s handles=%u gdi=%u user=%u private_kb=%llu heap_in_use_kb=%llu\n", label,
+                r.handles, r.gdiObjects, r.userObjects,
+                static_cast<unsigned long long>(r.privateBytes / 1024),
+                static_cast<unsigned long long>(r.heapBytesInUse / 1024));
 }
 
 int Soak(int runs) {

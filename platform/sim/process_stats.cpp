@@ -18,6 +18,7 @@ Resources CurrentResources() {
     resources.handles =
         static_cast<std::uint32_t>(m.openKeys.size() + static_cast<std::size_t>(loaded));
     resources.privateBytes = mallinfo2().uordblks;
+    resources.heapBytesInUse = resources.privateBytes;
     return resources;
 }
 

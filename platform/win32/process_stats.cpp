@@ -4,7 +4,36 @@
 
 #include <psapi.h>
 
+#include <vector>
+
 namespace platform::process {
+namespace {
+
+// The busy blocks of every heap of the process.
+std::uint64_t HeapBytesInUse() {
+    std::vector<HANDLE> heaps(64);
+    DWORD count = ::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    if (count > heaps.size()) {
+        heaps.resize(count + 16);
+        count = ::GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
+    }
+    std::uint64_t total = 0;
+    for (DWORD i = 0; i < count && i < heaps.size(); ++i) {
+        if (!::HeapLock(heaps[i])) {
+            continue;
+        }
+        PROCESS_HEAP_ENTRY entry{};
+        while (::HeapWalk(heaps[i], &entry)) {
+            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
+                total += entry.cbData;
+            }
+        }
+        ::HeapUnlock(heaps[i]);
+    }
+    return total;
+}
+
+}  // namespace
 
 // Wine answers the handle and GUI object counts with 0; on Windows they are real.
 Resources CurrentResources() {
@@ -24,6 +53,7 @@ Resources CurrentResources() {
         resources.privateBytes =
             memory.PrivateUsage != 0 ? memory.PrivateUsage : memory.PagefileUsage;
     }
+    resources.heapBytesInUse = HeapBytesInUse();
     return resources;
 }
 
