@@ -279,6 +279,7 @@ TEST_F(CopyThatCannotBeLoaded, ACopyHeldOpenByAnotherProgram) {
 TEST_F(CopyThatCannotBeLoaded, WhateverItsStartUpCodeDoesTheReportGoesOn) {
     using Kind = platform::library_probe::Ending::Kind;
     constexpr int kLimit = 2;
+    constexpr std::uint32_t kErrorStackOverflow = 1001;
     rt::SetEnviron("KELVRA_STARTUP_SLEEP_SECONDS", "1");  // within the limit
     const struct {
         std::string dll;
@@ -316,12 +317,18 @@ TEST_F(CopyThatCannotBeLoaded, WhateverItsStartUpCodeDoesTheReportGoesOn) {
             EXPECT_TRUE(platform::text::EqualsIgnoringCase(row, path_)) << row;
             continue;
         }
-        EXPECT_TRUE(
-            platform::text::EqualsIgnoringCase(row, "Can't load " + path_ + ": " + c.reason))
+        // Wine's 32-bit loader handles a stack overflow in start-up code itself, as it does an
+        // access violation; its 64-bit one lets it end the process.
+        const bool loaderHandledOverflow =
+            c.ending == Kind::kException && version.Diagnosis().loadError == kErrorStackOverflow;
+        const std::string reason =
+            loaderHandledOverflow ? fileinfo::GetErrorText(kErrorStackOverflow) : c.reason;
+        EXPECT_TRUE(platform::text::EqualsIgnoringCase(row, "Can't load " + path_ + ": " + reason))
             << row;
         EXPECT_EQ(version.FileRegistrationInfo(), "n/a");
         EXPECT_GT(version.FileSize(), 0);
-        EXPECT_EQ(version.Diagnosis().probe.kind, c.ending);
+        EXPECT_EQ(version.Diagnosis().probe.kind,
+                  loaderHandledOverflow ? Kind::kAnswered : c.ending);
     }
     rt::UnsetEnviron("KELVRA_STARTUP_SLEEP_SECONDS");
 }
