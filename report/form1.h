@@ -16,8 +16,7 @@ namespace report {
 
 inline constexpr std::string_view kCopyFailedMessage =
     "The report could not be copied to the clipboard.";
-// Shown on the window, not in a message box: while a DLL's start-up code runs, the loader
-// lock that a message box may wait for is not free.
+// Shown on the window, not in a message box: a notice needs no answer.
 inline constexpr std::string_view kReportNotCompleteMessage =
     "The report is not complete yet, so nothing was copied. Click \"Copy Text\" again once "
     "the report is shown.";

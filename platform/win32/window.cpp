@@ -45,9 +45,7 @@ constexpr int kMaxDrawingHeightPixels = 32000;
 // The one report window of the process, and the thread it belongs to.
 std::atomic<HWND> g_mainWindow{nullptr};
 
-// The DPI functions of newer Windows versions, looked up once, on the window's thread and
-// before any run starts (a run may hold the loader lock for as long as a DLL's start-up code
-// takes).
+// The DPI functions of newer Windows versions, looked up once.
 struct DpiApi {
     using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
     using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
@@ -376,7 +374,6 @@ class Win32ReportWindow final : public ReportWindow {
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     bool HandleKey(const MSG& message);
     void Dispatch(MSG& message);
-    void WarmUpKeyboardUnderWine();
     void CreateChildren();
     void CreateFonts();
     void ApplyLayout();
@@ -692,45 +689,6 @@ void Win32ReportWindow::Dispatch(MSG& message) {
     ::DispatchMessageW(&message);
 }
 
-bool RunningUnderWine() {
-    return Lookup<void (*)()>(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
-// Under Wine the first keyboard message of a process binds functions of the input method,
-// which takes the loader lock: a key pressed while a DLL's start-up code holds that lock
-// would freeze the window for as long. So, before the first run starts, the window sends
-// itself one key that means nothing (VK_NONAME) and lets it through.
-void Win32ReportWindow::WarmUpKeyboardUnderWine() {
-    constexpr WORD kNoKey = 0xFC;  // VK_NONAME
-    if (!RunningUnderWine() || ::GetForegroundWindow() != window_) {
-        return;
-    }
-    INPUT keys[2]{};
-    keys[0].type = INPUT_KEYBOARD;
-    keys[0].ki.wVk = kNoKey;
-    keys[1] = keys[0];
-    keys[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    if (::SendInput(2, keys, sizeof(INPUT)) != 2) {
-        return;
-    }
-    const ULONGLONG deadline = ::GetTickCount64() + 1000;
-    MSG message{};
-    while (::GetTickCount64() < deadline) {
-        if (!::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-            continue;
-        }
-        if (message.message == WM_QUIT) {
-            ::PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
-        Dispatch(message);
-        if (message.message == WM_KEYUP && message.wParam == kNoKey) {
-            return;
-        }
-    }
-}
-
 int Win32ReportWindow::Run() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     (void)Dpis();
@@ -778,7 +736,6 @@ int Win32ReportWindow::Run() {
     }
     ::ShowWindow(window_, SW_SHOWNORMAL);
     ::UpdateWindow(window_);
-    WarmUpKeyboardUnderWine();
     events_.Shown(*this);
 
     MSG message{};

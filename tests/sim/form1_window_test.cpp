@@ -157,8 +157,8 @@ TEST_F(ReportWindow, AnswersWhileADllsStartUpCodeBlocks) {
     window.ResizeClient(Size{700, 500});
     EXPECT_EQ(window.Paint(), painted);
 
-    // "Copy Text" copies nothing and says why on the window, not in a box (which would wait
-    // for the loader lock that the DLL's start-up holds); F5 starts nothing more.
+    // "Copy Text" copies nothing and says why on the window, not in a box; F5 starts nothing
+    // more.
     window.ClickCopyText();
     EXPECT_EQ(m().clipboard, "kept");
     const std::vector<DrawOp> told = window.Paint();
