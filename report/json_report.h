@@ -11,10 +11,11 @@
 #include "pathcheck/path_table.h"
 #include "platform/kernel32.h"
 #include "platform/runtime.h"
+#include "report/file_copies.h"
 
 namespace report {
 
-inline constexpr int kJsonSchemaVersion = 1;
+inline constexpr int kJsonSchemaVersion = 2;
 
 // One row of the file table, as the run produced it.
 struct FileRowRecord {
@@ -30,6 +31,10 @@ struct FileRowRecord {
     // The file the row describes (located, or the copy that cannot be loaded), "" for none:
     // its record is in the run's records.
     std::string filePath;
+    // Every copy of the file in the folders of the library search, in search order, and what
+    // they tell (see file_copies.h).
+    std::vector<FileCopy> copies;
+    std::vector<std::string> notes;
 };
 
 // What the run found about the install folder.
@@ -45,6 +50,8 @@ struct ReportFacts {
     pathcheck::PathFolderTable pathTable;
     // Texts that a window run shows in message boxes, in the order they came.
     std::vector<std::string> messages;
+    // The compiler run-time files with their copies in use, in list order.
+    std::vector<RuntimeFileInUse> runtimeFiles;
 };
 
 // Where and when the report was made.
@@ -63,8 +70,8 @@ bool InstallFolderIsOnPath(const ReportFacts& facts);
 // selection), as full names.
 std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts);
 
-// The unattended run's verdict: true when every file of the list was located and the install
-// folder exists and is on the PATH.
+// The unattended run's verdict: true when every file of the list was located, the install
+// folder exists and is on the PATH, and the compiler run-time files in use share one release.
 bool EverythingInPlace(const ReportFacts& facts);
 
 // The JSON document, indented by two blanks, UTF-8.
