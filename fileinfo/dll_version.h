@@ -23,7 +23,7 @@ struct LoadDiagnosis {
     std::string copyPath;         // the copy in a folder of the search, "" when there is none
     int copyMachine = 0;          // 1 a 32-bit x86 image, 2 an x64 image, 0 neither
     bool copyCanBeLoaded = false;
-    std::string missingImport;  // the first DLL it imports that cannot be found, or ""
+    std::string missingImport;              // the first DLL it imports that cannot be found, or ""
     platform::library_probe::Ending probe;  // how the probe ended when it gave no answer
     friend bool operator==(const LoadDiagnosis&, const LoadDiagnosis&) = default;
 };

@@ -74,6 +74,30 @@ Json CopyJson(const fileinfo::LoadDiagnosis& diagnosis) {
                 {"missingImport", TextOrNull(diagnosis.missingImport)}};
 }
 
+Json CopiesJson(const std::vector<FileCopy>& copies) {
+    Json list = Json::array();
+    for (const FileCopy& copy : copies) {
+        list.push_back({{"path", copy.path},
+                        {"version", TextOrNull(copy.versionText)},
+                        {"machine", MachineText(copy.machine)},
+                        {"size", copy.size ? Json(*copy.size) : Json(nullptr)},
+                        {"date", copy.date ? DateOrNull(*copy.date) : Json(nullptr)},
+                        {"inUse", copy.inUse}});
+    }
+    return list;
+}
+
+Json RuntimeReleasesJson(const std::vector<RuntimeFileInUse>& files) {
+    Json list = Json::array();
+    for (const RuntimeFileInUse& file : files) {
+        list.push_back(
+            {{"name", file.name},
+             {"path", file.copy ? Json(file.copy->path) : Json(nullptr)},
+             {"version", file.copy ? TextOrNull(file.copy->versionText) : Json(nullptr)}});
+    }
+    return Json{{"agree", ShareOneRelease(files)}, {"files", std::move(list)}};
+}
+
 Json FileJson(const FileRowRecord& row) {
     return Json{{"name", row.name},
                 {"loadInfoFailed", row.loadInfoFailed},
@@ -84,7 +108,9 @@ Json FileJson(const FileRowRecord& row) {
                 {"size", row.size},
                 {"version", row.version},
                 {"load", LoadJson(row.diagnosis)},
-                {"copy", CopyJson(row.diagnosis)}};
+                {"copy", CopyJson(row.diagnosis)},
+                {"copies", CopiesJson(row.copies)},
+                {"notes", row.notes}};
 }
 
 Json PathFolderJson(const pathcheck::PathFolderTable& table, std::size_t k) {
@@ -174,7 +200,8 @@ bool EverythingInPlace(const ReportFacts& facts) {
             return false;
         }
     }
-    return facts.installFolder.exists && InstallFolderIsOnPath(facts);
+    return facts.installFolder.exists && InstallFolderIsOnPath(facts) &&
+           ShareOneRelease(facts.runtimeFiles);
 }
 
 std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
@@ -190,6 +217,7 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
         {"os", OsJson(context)},
         {"everythingInPlace", EverythingInPlace(facts)},
         {"files", std::move(files)},
+        {"runtimeReleases", RuntimeReleasesJson(facts.runtimeFiles)},
         {"installFolder",
          {{"path", facts.installFolder.path},
           {"exists", facts.installFolder.exists},

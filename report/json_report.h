@@ -11,10 +11,11 @@
 #include "pathcheck/path_table.h"
 #include "platform/kernel32.h"
 #include "platform/runtime.h"
+#include "report/file_copies.h"
 
 namespace report {
 
-inline constexpr int kJsonSchemaVersion = 2;
+inline constexpr int kJsonSchemaVersion = 3;
 
 // One row of the file table, as the run produced it.
 struct FileRowRecord {
@@ -30,6 +31,10 @@ struct FileRowRecord {
     // The file the row describes (located, or the copy that cannot be loaded), "" for none:
     // its record is in the run's records.
     std::string filePath;
+    // Every copy of the file in the folders of the library search, in search order, and what
+    // they tell (see file_copies.h).
+    std::vector<FileCopy> copies;
+    std::vector<std::string> notes;
 };
 
 // What the run found about the install folder.
@@ -47,6 +52,8 @@ struct ReportFacts {
     std::vector<std::string> messages;
     // The passes (1 to 20) that failed on an error of the report's own and were skipped.
     std::vector<int> failedPasses;
+    // The compiler run-time files with their copies in use, in list order.
+    std::vector<RuntimeFileInUse> runtimeFiles;
 };
 
 // Where and when the report was made.
@@ -66,7 +73,8 @@ bool InstallFolderIsOnPath(const ReportFacts& facts);
 std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts);
 
 // The unattended run's verdict: true when every pass completed, every file of the list was
-// located and the install folder exists and is on the PATH.
+// located, the install folder exists and is on the PATH, and the compiler run-time files in use
+// share one release.
 bool EverythingInPlace(const ReportFacts& facts);
 
 // The JSON document, indented by two blanks, UTF-8.

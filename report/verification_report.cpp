@@ -4,6 +4,7 @@
 
 #include "report/file_table.h"
 #include "report/install_folder_checks.h"
+#include "report/search_path_copies.h"
 
 namespace report {
 namespace {
@@ -141,6 +142,11 @@ void VerificationReport::RunPass(RunState& run, int pass) {
     run.facts.pathTable = pathTable_;
     AppendLine(run, checks.message);
     AppendLine(run, checks.pathReport);
+    if (const std::string copies =
+            RunSearchPathCopies(run.surface, run.version.Records(), run.facts);
+        !copies.empty()) {
+        AppendLine(run, copies);
+    }
 }
 
 void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view line) {

@@ -7,7 +7,9 @@
 #    memory and wineserver CPU time of each (every tool timed as one process from start to
 #    end), and the ratio ours / the fastest of Wine's tools;
 #  - our import of a script ten times as long (the tree's sections ten times over), once, for
-#    its peak memory.
+#    its peak memory;
+#  - the report run under wine64 again with 500 folders on the PATH, a few of them holding
+#    copies of files of the list.
 # BENCH_RUNS sets the runs per measurement (5 by default).
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,7 +22,7 @@ mkdir -p "$out"
 
 for preset in linux-release win64; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target $([[ $preset == win64 ]] && echo kelvra_wine_bench kelvra_registry_bench || echo kelvra_bench)
+    cmake --build --preset "$preset" --target $([[ $preset == win64 ]] && echo kelvra_wine_bench kelvra_registry_bench kelvra_test_dlls || echo kelvra_bench)
 done
 
 echo "=== simulated platform (Google Benchmark)"
@@ -110,6 +112,25 @@ MEASURE_RUNS=1 measure "import ours x10" "$drop" "$same_tree" $WINE64 "$regbench
 echo "=== wine64: report run and soak"
 report_ms=$($WINE64 "$bench" report 50 | awk '/report_run_median_ms/ {print $2}')
 $WINE64 "$bench" soak 1000 | tee "$work/soak.txt"
+
+echo "=== wine64: report run with a PATH of 500 folders"
+# Folders in a scratch folder of the prefix (short names: a variable holds 32,767 characters at
+# most), prepended to the process PATH through WINEPATH; four hold copies of files of the list.
+path_root="$prefix/drive_c/kelvra-bench-path"
+rm -rf "$path_root"
+long_path=
+for i in $(seq 500); do
+    mkdir -p "$path_root/$i"
+    long_path+="${long_path:+;}C:\\kelvra-bench-path\\$i"
+done
+testdata="$KELVRA_ROOT/build/win64/testdata/x64"
+cp "$testdata/kelvra_ver2.dll" "$path_root/100/DravikLib.dll"
+cp "$testdata/kelvra_ver6.dll" "$path_root/300/DravikLib.dll"
+cp "$testdata/kelvra_ver2.dll" "$path_root/200/libmmd.dll"
+cp "$testdata/kelvra_ver6.dll" "$path_root/450/libiomp5md.dll"
+report500_ms=$(WINEPATH=$long_path $WINE64 "$bench" report 10 | awk '/report_run_median_ms/ {print $2}')
+echo "report run, PATH of 500 folders: $report500_ms ms"
+rm -rf "$path_root"
 $WINE64 "$regbench" delete "$tree"
 /usr/lib/wine/wineserver -k || true
 
@@ -142,6 +163,7 @@ PY
     row "Import (\`regedit /s\`, \`reg import\`)" "import ours" "import regedit" "import reg"
     echo "| Import of the script ten times over ($(( $(wc -c < "$work/tree10.reg") / 1000000 )) MB) | $(cell "import ours x10") | | | |"
     echo "| One complete report run under wine64 | ${report_ms} ms | | | |"
+    echo "| The report run with 500 folders on the PATH | ${report500_ms} ms | | | |"
     echo
     echo "Simulated platform (Google Benchmark, median):"
     echo

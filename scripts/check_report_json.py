@@ -2,8 +2,10 @@
 """Compares the JSON report of an end-to-end run with the model that expected_report.py
 computes from the prefix: check_report_json.py REPORT.json MODEL.json. For each of the 19 files,
 in report order: its name, whether it was located, the path text of its row, and for a row that
-names a copy, the load's error code, the copy's path and machine, and the missing import; then
-the install folder and the verdict. Prints each difference and exits 1 when there is one."""
+names a copy, the load's error code, the copy's path and machine, and the missing import; the
+copy marked in use among its copies on the search path; then the install folder, whether the
+compiler run-time files agree, and the verdict. Prints each difference and exits 1 when there
+is one."""
 import json
 import sys
 
@@ -33,10 +35,15 @@ def main():
         expect(f"{name}: copy", got.get("copy"), want["copy"])
         if want["located"]:
             expect(f"{name}: size given", got.get("size", 0) > 0, True)
+        in_use = [c["path"] for c in got.get("copies", []) if c.get("inUse")]
+        expect(f"{name}: copy in use", in_use, [want["inUse"]] if want["inUse"] else [])
     folder = report.get("installFolder", {})
     expect("installFolder.exists", folder.get("exists"), model["installFolderExists"])
     expect("installFolder.onPath", folder.get("onPath"), True)
-    everything = all(f["located"] for f in model["files"]) and model["installFolderExists"]
+    agree = model["runtimeReleasesAgree"]
+    expect("runtimeReleases.agree", report.get("runtimeReleases", {}).get("agree"), agree)
+    everything = (all(f["located"] for f in model["files"]) and model["installFolderExists"]
+                  and agree)
     expect("everythingInPlace", report.get("everythingInPlace"), everything)
     for problem in problems:
         print(problem)

@@ -6,7 +6,8 @@ Windows version word them, the 19 file rows (a file of the list that lies in the
 system folder is loaded from there; a copy in a --copies-in folder that the program cannot
 load, being of the other machine or missing a DLL it imports, is a "Can't load" row; every
 other one is not located), the install folder message and the PATH block for the PATH that the
-test wrote. With --json-model it prints, instead, what the JSON report must say of each file.
+test wrote. With --json-model it prints, instead, what the JSON report must say of each file
+(with the copy in use) and whether the compiler run-time files in use share one release.
 """
 import argparse
 import datetime
@@ -19,6 +20,9 @@ FILES = ["COMDLG32.ocx", "MSFLXGRD.OCX", "TABCTL32.OCX", "RICHTX32.OCX", "COMCTL
          "MSCOMCTL.OCX", "MSCOMCT2.OCX", "THREED32.OCX", "SPIN32.OCX", "GRID32.OCX",
          "DBGRID32.ocx", "VBPrnDLG.dll", "GDI32.dll", "MSVBVM60.dll", "DravikLib.dll",
          "libifcoremd.dll", "libmmd.dll", "libifportmd.dll", "libiomp5md.dll"]
+
+# The compiler run-time files, which must come from one release (major, minor and build).
+RUNTIME_FILES = ["libifcoremd.dll", "libmmd.dll", "libifportmd.dll", "libiomp5md.dll"]
 
 
 def short_date(day):
@@ -104,7 +108,8 @@ def file_model(name, system32, copies, bits):
         shown = f"C:\\windows\\system32\\{name}"
         return {"row": (f"{shown}, n/a, {local_date(path)}, {os.path.getsize(path)} bytes, "
                         f"{file_version(path)}"),
-                "located": True, "path": shown, "load": None, "copy": None}
+                "located": True, "path": shown, "load": None, "copy": None,
+                "inUse": shown, "version": file_version(path)}
     for windows_folder, unix_folder in copies:
         copy = find_in(unix_folder, name)
         if copy is None:
@@ -125,15 +130,18 @@ def file_model(name, system32, copies, bits):
             shown = copy_path
             return {"row": (f"{shown}, n/a, {local_date(copy)}, {os.path.getsize(copy)} bytes, "
                             f"{file_version(copy)}"),
-                    "located": True, "path": shown, "load": None, "copy": None}
+                    "located": True, "path": shown, "load": None, "copy": None,
+                    "inUse": shown, "version": file_version(copy)}
         shown = f"Can't load {copy_path}: {reason}"
         return {"row": (f"{shown}, n/a, {local_date(copy)}, {os.path.getsize(copy)} bytes, "
                         f"{file_version(copy)}"),
                 "located": False, "path": shown, "load": {"errorCode": code},
                 "copy": {"path": copy_path, "machine": machine, "canBeLoaded": False,
-                         "missingImport": missing_import}}
+                         "missingImport": missing_import},
+                "inUse": copy_path, "version": file_version(copy)}
     return {"row": f"Unable to locate {name}, ,na,na, ", "located": False,
-            "path": f"Unable to locate {name}", "load": {"errorCode": 126}, "copy": None}
+            "path": f"Unable to locate {name}", "load": {"errorCode": 126}, "copy": None,
+            "inUse": None, "version": ""}
 
 
 def path_block(install_exists, user_folder):
@@ -175,8 +183,10 @@ def main():
     system32 = os.path.join(args.prefix, "drive_c", "windows", "system32")
     models = [dict(file_model(name, system32, copies, args.bits), name=name) for name in FILES]
     if args.json_model:
-        json.dump({"files": models, "installFolderExists": not args.install_missing}, sys.stdout,
-                  indent=1)
+        releases = {tuple(m["version"].split(".")[:3]) for m in models
+                    if m["name"] in RUNTIME_FILES and m["version"]}
+        json.dump({"files": models, "installFolderExists": not args.install_missing,
+                   "runtimeReleasesAgree": len(releases) <= 1}, sys.stdout, indent=1)
         return
     text = (f"  Kelvra System Files verification {today} on {os_name}"
             "\t File\t Reg_Info\tDate\tSize\t Version")

@@ -72,6 +72,9 @@ bash scripts/e2e-window.sh
 step "end-to-end: the window on a small screen at 96, 120 and 144 dpi, and misbehaving DLLs (wine64)"
 bash scripts/e2e-screens.sh
 
+step "end-to-end: copies on the search path and run-time files of two releases (wine64)"
+bash scripts/e2e-copies.sh
+
 end_step
 echo
 echo "=== all tests passed in $((SECONDS / 60)) min $((SECONDS % 60)) s ==="

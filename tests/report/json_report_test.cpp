@@ -20,7 +20,7 @@ json Parse(const ReportFacts& facts) {
 
 TEST(JsonReport, EveryKindOfRowFieldByField) {
     const json doc = Parse(kelvra::test::SampleFacts());
-    EXPECT_EQ(doc["schemaVersion"], 2);
+    EXPECT_EQ(doc["schemaVersion"], 3);
     EXPECT_EQ(doc["program"], json({{"name", "Kelvra_System_Files_Test"}, {"version", "1.0.0"}}));
     EXPECT_EQ(doc["machineName"], "SUPPORT-PC-07");
     EXPECT_EQ(doc["generatedAt"], "2026-12-08T08:15:00Z");
@@ -41,7 +41,9 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
                              {"size", 140096},
                              {"version", "6.1.98.39"},
                              {"load", nullptr},
-                             {"copy", nullptr}}));
+                             {"copy", nullptr},
+                             {"copies", json::array()},
+                             {"notes", json::array()}}));
 
     const json& nowhere = doc["files"][1];
     EXPECT_EQ(nowhere["located"], false);
@@ -72,10 +74,9 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
 
     // The probe that loads it gave no answer: no error code, the outcome as data.
     const json& hangs = doc["files"][6];
-    EXPECT_EQ(hangs["load"],
-              json({{"errorCode", nullptr},
-                    {"errorText", nullptr},
-                    {"probe", {{"outcome", "timedOut"}, {"limitSeconds", 10}}}}));
+    EXPECT_EQ(hangs["load"], json({{"errorCode", nullptr},
+                                   {"errorText", nullptr},
+                                   {"probe", {{"outcome", "timedOut"}, {"limitSeconds", 10}}}}));
     EXPECT_EQ(hangs["copy"]["canBeLoaded"], true);
 
     const json& errorRow = doc["files"][5];

@@ -73,8 +73,8 @@ report::ReportFacts SampleFacts() {
     otherMachine.size = 5120;
     otherMachine.version = "2.0.50727.42";
     otherMachine.diagnosis = {
-        true, 193, "%1 is not a valid Win32 application.", "C:\\Tools\\TABCTL32.OCX", 2, false, "",
-        {}};
+        true, 193, "%1 is not a valid Win32 application.", "C:\\Tools\\TABCTL32.OCX", 2, false,
+        "",   {}};
 
     FileRowRecord& missingImport = facts.files[3];
     missingImport.path =
@@ -103,9 +103,15 @@ report::ReportFacts SampleFacts() {
     hangs.path = "Can't load C:\\Tools\\MSCOMCT2.OCX: its start-up code did not finish within 10 s";
     hangs.registration = "n/a";
     hangs.size = 3072;
-    hangs.diagnosis = {true, 0, "", "C:\\Tools\\MSCOMCT2.OCX", 1, true, "",
-                       platform::library_probe::Ending{
-                           platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10}};
+    hangs.diagnosis = {
+        true,
+        0,
+        "",
+        "C:\\Tools\\MSCOMCT2.OCX",
+        1,
+        true,
+        "",
+        platform::library_probe::Ending{platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10}};
 
     FileRowRecord& errorRow = facts.files[5];
     errorRow = {};

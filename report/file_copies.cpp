@@ -1,0 +1,99 @@
+#include "report/file_copies.h"
+
+#include <algorithm>
+
+namespace report {
+namespace {
+
+std::string FolderOf(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? "" : path.substr(0, cut + 1));
+}
+
+bool SameRelease(const FileVersionNumber& a, const FileVersionNumber& b) {
+    return a.major == b.major && a.minor == b.minor && a.build == b.build;
+}
+
+}  // namespace
+
+FileVersionNumber VersionNumberOf(std::uint32_t fileVersionMS, std::uint32_t fileVersionLS) {
+    return {static_cast<std::uint16_t>(fileVersionMS >> 16),
+            static_cast<std::uint16_t>(fileVersionMS & 0xFFFFu),
+            static_cast<std::uint16_t>(fileVersionLS >> 16),
+            static_cast<std::uint16_t>(fileVersionLS & 0xFFFFu)};
+}
+
+std::string MachineText(int machine) {
+    switch (machine) {
+        case 1:
+            return "x86";
+        case 2:
+            return "x64";
+        default:
+            return "unknown";
+    }
+}
+
+std::vector<std::string> CopyNotes(const std::vector<FileCopy>& copies, int programMachine) {
+    std::vector<std::string> notes;
+    const auto inUse =
+        std::find_if(copies.begin(), copies.end(), [](const FileCopy& copy) { return copy.inUse; });
+    if (inUse == copies.end()) {
+        return notes;
+    }
+    const FileCopy* newest = nullptr;
+    for (auto later = inUse + 1; later != copies.end(); ++later) {
+        if (later->machine == inUse->machine && later->version && inUse->version &&
+            *later->version > (newest != nullptr ? *newest->version : *inUse->version)) {
+            newest = &*later;
+        }
+    }
+    if (newest != nullptr) {
+        notes.push_back("An older copy comes first: " + newest->path + " further along is " +
+                        newest->versionText);
+    }
+    if (inUse->machine != 0 && inUse->machine != programMachine) {
+        const auto own = std::find_if(inUse + 1, copies.end(), [&](const FileCopy& copy) {
+            return copy.machine == programMachine;
+        });
+        if (own != copies.end()) {
+            notes.push_back("The copy in use is built for " + MachineText(inUse->machine) + ": " +
+                            own->path + " further along is built for " +
+                            MachineText(programMachine) + ", as this program is");
+        }
+    }
+    return notes;
+}
+
+bool ShareOneRelease(const std::vector<RuntimeFileInUse>& files) {
+    const FileVersionNumber* first = nullptr;
+    for (const RuntimeFileInUse& file : files) {
+        if (!file.copy || !file.copy->version) {
+            continue;
+        }
+        if (first == nullptr) {
+            first = &*file.copy->version;
+        } else if (!SameRelease(*first, *file.copy->version)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string RuntimeReleaseNote(const std::vector<RuntimeFileInUse>& files) {
+    if (ShareOneRelease(files)) {
+        return "";
+    }
+    std::string note = "The compiler run-time files in use come from different releases:";
+    const char* separator = " ";
+    for (const RuntimeFileInUse& file : files) {
+        if (file.copy && file.copy->version) {
+            note += separator + file.name + " " + file.copy->versionText + " in " +
+                    FolderOf(file.copy->path);
+            separator = ", ";
+        }
+    }
+    return note;
+}
+
+}  // namespace report

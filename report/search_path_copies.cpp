@@ -1,0 +1,192 @@
+#include "report/search_path_copies.h"
+
+#include <map>
+#include <set>
+
+#include "pathcheck/path_text.h"
+#include "platform/dll_search.h"
+#include "platform/folder_listing.h"
+#include "platform/kernel32.h"
+#include "platform/pe_image.h"
+#include "platform/text.h"
+
+namespace report {
+namespace {
+
+constexpr char kCr = '\r';
+constexpr char kTab = '\t';
+
+std::string FullFolder(const std::string& folder, const std::string& currentFolder) {
+    return pathcheck::IsFullPath(folder) ? folder
+                                         : pathcheck::WithTrailingBackslash(currentFolder) + folder;
+}
+
+// The key of a file's path, equal for two spellings of one file.
+std::string PathKey(std::string_view path, const std::string& currentFolder) {
+    const auto cut = path.find_last_of("\\/");
+    const std::string folder(cut == std::string_view::npos ? "" : path.substr(0, cut));
+    return pathcheck::FolderKey(FullFolder(folder, currentFolder)) +
+           platform::text::AsciiUpper(path.substr(cut + 1));
+}
+
+FileCopy CopyOf(const fileinfo::FileRecord& record) {
+    FileCopy copy;
+    copy.path = record.path;
+    if (record.fixedVersion) {
+        copy.version =
+            VersionNumberOf(record.fixedVersion->fileVersionMS, record.fixedVersion->fileVersionLS);
+    }
+    copy.versionText = record.versionText;
+    copy.machine = fileinfo::MachineKind(record);
+    copy.size = record.size;
+    copy.date = record.date;
+    return copy;
+}
+
+int ProgramMachine() {
+    return platform::kernel32::ProcessMachine() == platform::pe::kMachineAmd64 ? 2 : 1;
+}
+
+// The paths of every copy of the rows' files, row by row, in search order: one listing of
+// each folder for all the names.
+std::vector<std::vector<std::string>> CopyPaths(const std::vector<FileRowRecord>& rows) {
+    std::map<std::string, std::size_t> rowOfName;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rowOfName.emplace(platform::text::AsciiUpper(rows[i].name), i);
+    }
+    std::vector<std::vector<std::string>> paths(rows.size());
+    for (const std::string& folder : SearchFoldersOnce()) {
+        const auto names = platform::folder::FileNames(folder);
+        if (!names) {
+            continue;
+        }
+        for (const std::string& name : *names) {
+            const auto row = rowOfName.find(platform::text::AsciiUpper(name));
+            if (row != rowOfName.end()) {
+                paths[row->second].push_back(pathcheck::WithTrailingBackslash(folder) + name);
+            }
+        }
+    }
+    return paths;
+}
+
+// The row's copies from their records, the one the row describes marked in use (put first
+// when it lies in none of the folders).
+std::vector<FileCopy> CopiesOfRow(const FileRowRecord& row, const std::vector<std::string>& paths,
+                                  fileinfo::FileRecords& records,
+                                  const std::string& currentFolder) {
+    std::vector<FileCopy> copies;
+    const std::string inUseKey =
+        row.filePath.empty() ? std::string() : PathKey(row.filePath, currentFolder);
+    bool inUseFound = false;
+    for (const std::string& path : paths) {
+        const bool inUse =
+            !inUseFound && !inUseKey.empty() && PathKey(path, currentFolder) == inUseKey;
+        copies.push_back(CopyOf(records.Of(inUse ? row.filePath : path)));
+        copies.back().inUse = inUse;
+        inUseFound = inUseFound || inUse;
+    }
+    if (!inUseKey.empty() && !inUseFound) {
+        copies.insert(copies.begin(), CopyOf(records.Of(row.filePath)));
+        copies.front().inUse = true;
+    }
+    return copies;
+}
+
+std::vector<RuntimeFileInUse> RuntimeFilesInUse(const std::vector<FileRowRecord>& rows) {
+    std::vector<RuntimeFileInUse> files;
+    for (std::string_view name : kRuntimeFileNames) {
+        RuntimeFileInUse file{std::string(name), std::nullopt};
+        for (const FileRowRecord& row : rows) {
+            if (platform::text::EqualsIgnoringCase(row.name, name)) {
+                for (const FileCopy& copy : row.copies) {
+                    if (copy.inUse) {
+                        file.copy = copy;
+                    }
+                }
+            }
+        }
+        files.push_back(std::move(file));
+    }
+    return files;
+}
+
+std::string VersionWords(const FileCopy& copy) {
+    return copy.versionText.empty() ? "(no version)" : copy.versionText;
+}
+
+// A file's lines in the block, each ended by CR.
+std::string FileEntryText(const FileRowRecord& row) {
+    std::string text = row.name + ":";
+    std::string others;
+    bool inUse = false;
+    for (const FileCopy& copy : row.copies) {
+        if (copy.inUse) {
+            text += " in use " + copy.path + " " + VersionWords(copy);
+            inUse = true;
+        } else {
+            others += std::string{kTab} + "also " + copy.path + " " + VersionWords(copy) + " " +
+                      MachineText(copy.machine) + kCr;
+        }
+    }
+    if (!inUse) {
+        text += " none in use";
+    }
+    text += kCr + others;
+    for (const std::string& note : row.notes) {
+        text += kTab + note + kCr;
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> SearchFoldersOnce() {
+    const std::string currentFolder = platform::runtime::CurDir();
+    std::vector<std::string> folders;
+    std::set<std::string> seen;
+    for (std::string& folder : platform::DllSearchFolders()) {
+        if (!folder.empty() &&
+            seen.insert(pathcheck::FolderKey(FullFolder(folder, currentFolder))).second) {
+            folders.push_back(std::move(folder));
+        }
+    }
+    return folders;
+}
+
+std::string CopiesBlockText(const std::vector<FileRowRecord>& rows, std::string_view runtimeNote) {
+    std::string entries;
+    for (const FileRowRecord& row : rows) {
+        if (row.copies.size() > 1 || !row.notes.empty()) {
+            entries += kCr + FileEntryText(row);
+        }
+    }
+    if (!runtimeNote.empty()) {
+        entries += kCr + std::string(runtimeNote) + kCr;
+    }
+    if (entries.empty()) {
+        return "";
+    }
+    return kCr + std::string(kCopiesHeading) + kCr + entries + kCr;
+}
+
+std::string RunSearchPathCopies(platform::window::Surface& surface, fileinfo::FileRecords& records,
+                                ReportFacts& facts) {
+    const std::string currentFolder = platform::runtime::CurDir();
+    const std::vector<std::vector<std::string>> paths = CopyPaths(facts.files);
+    const int programMachine = ProgramMachine();
+    for (std::size_t i = 0; i < facts.files.size(); ++i) {
+        FileRowRecord& row = facts.files[i];
+        row.copies = CopiesOfRow(row, paths[i], records, currentFolder);
+        row.notes = CopyNotes(row.copies, programMachine);
+    }
+    facts.runtimeFiles = RuntimeFilesInUse(facts.files);
+    const std::string text = CopiesBlockText(facts.files, RuntimeReleaseNote(facts.runtimeFiles));
+    if (!text.empty()) {
+        // The text position is on the PATH block's last line: the block starts below it.
+        surface.Print(kCr + text, false);
+    }
+    return text;
+}
+
+}  // namespace report

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# End-to-end test of the copies on the search path, under wine64 without a window. The user
+# PATH of the test's own prefix names two folders: the first holds DravikLib.dll 2.0.50727.42
+# with libifcoremd.dll and libmmd.dll of that release, the second DravikLib.dll 6.0.8169.0 with
+# libifportmd.dll and libiomp5md.dll of release 6.0.8169. /report and /json must end the report
+# with the block "Copies on the search path" (an older copy comes first, the run-time files in
+# use come from different releases), write JSON that conforms to the schema and lists both
+# copies, and exit with 1.
+set -euo pipefail
+KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+source "$KELVRA_ROOT/scripts/wine-env.sh"
+
+export WINEPREFIX="$KELVRA_ROOT/build/wineprefix-e2e-copies"
+exe="$KELVRA_ROOT/build/win64/bin/Kelvra_System_Files_Test.exe"
+dlls="$KELVRA_ROOT/build/win64/testdata/x64"
+work="$KELVRA_ROOT/build/e2e-copies"
+ensure_prefix64 "$WINEPREFIX"
+
+first="$WINEPREFIX/drive_c/KelvraFirst" second="$WINEPREFIX/drive_c/KelvraSecond"
+rm -rf "$first" "$second" "$work"
+mkdir -p "$first" "$second" "$work"
+for name in DravikLib.dll libifcoremd.dll libmmd.dll; do cp "$dlls/kelvra_ver2.dll" "$first/$name"; done
+for name in DravikLib.dll libifportmd.dll libiomp5md.dll; do cp "$dlls/kelvra_ver6.dll" "$second/$name"; done
+$WINE64 reg add 'HKCU\Environment' /v PATH /t REG_SZ /f /d 'C:\KelvraFirst;C:\KelvraSecond' >/dev/null
+/usr/lib/wine/wineserver -w
+
+status=0
+(cd "$work" && exec $WINE64 "$exe" /report report.txt /json report.json) || status=$?
+/usr/lib/wine/wineserver -k 2>/dev/null || true
+
+cd "$KELVRA_ROOT"
+python3 - "$work" "$status" <<'PY'
+import json, subprocess, sys
+work, status = sys.argv[1], int(sys.argv[2])
+A, B, v2, v6 = "C:\\KelvraFirst\\", "C:\\KelvraSecond\\", "2.0.50727.42", "6.0.8169.0"
+failures = []
+def check(what, actual, wanted):
+    print(("ok:   " if actual == wanted else "FAIL: ") + what)
+    if actual != wanted:
+        failures.append(what)
+        print(f"      {actual!r}\n      expected {wanted!r}")
+
+check("exit code 1", status, 1)
+lines = open(f"{work}/report.txt", encoding="utf-8", newline="").read().split("\r\n")
+block = lines[lines.index("Copies on the search path"):] if "Copies on the search path" in lines else []
+check("the report ends with the block of copies", block, [
+    "Copies on the search path", "",
+    f"DravikLib.dll: in use {A}DravikLib.dll {v2}",
+    f"\talso {B}DravikLib.dll {v6} x64",
+    f"\tAn older copy comes first: {B}DravikLib.dll further along is {v6}", "",
+    "The compiler run-time files in use come from different releases: "
+    f"libifcoremd.dll {v2} in {A}, libmmd.dll {v2} in {A}, libifportmd.dll {v6} in {B}, "
+    f"libiomp5md.dll {v6} in {B}", "", "", ""])
+schema = subprocess.run([sys.executable, "scripts/validate_json.py", "schemas/report.schema.json",
+                         f"{work}/report.json"], capture_output=True, text=True)
+check("the JSON report conforms to the schema", schema.stdout + schema.stderr, "")
+doc = json.load(open(f"{work}/report.json", encoding="utf-8"))
+dravik = next(f for f in doc["files"] if f["name"] == "DravikLib.dll")
+check("the JSON lists both copies of DravikLib.dll in search order",
+      [(c["path"], c["version"], c["machine"], c["inUse"]) for c in dravik["copies"]],
+      [(A + "DravikLib.dll", v2, "x64", True), (B + "DravikLib.dll", v6, "x64", False)])
+check("the JSON has the note on DravikLib.dll", len(dravik["notes"]), 1)
+check("the JSON's run-time releases",
+      (doc["runtimeReleases"]["agree"], [f["version"] for f in doc["runtimeReleases"]["files"]]),
+      (False, [v2, v2, v6, v6]))
+sys.exit(1 if failures else 0)
+PY
