@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "report/activex_registration.h"
 #include "report/file_table.h"
 #include "report/install_folder_checks.h"
 
@@ -126,6 +127,7 @@ void VerificationReport::RunPass(RunState& run, int pass) {
     run.facts.pathTable = pathTable_;
     AppendLine(run, checks.message);
     AppendLine(run, checks.pathReport);
+    run.text += RunActiveXRegistration(run.surface, run.facts.files, run.version.Records());
 }
 
 void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view line) {
@@ -136,7 +138,7 @@ void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view
         const fileinfo::CDLLVersion& v = run.version;
         row.located = v.Located();
         row.path = v.FilePathName();
-        row.registration = v.FileRegistrationInfo();
+        row.regInfo = v.FileRegistrationInfo();
         row.date = v.FileDate();
         row.size = v.FileSize();
         row.version = v.FileVersion();
