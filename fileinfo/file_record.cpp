@@ -7,6 +7,25 @@
 #include "platform/text.h"
 
 namespace fileinfo {
+namespace {
+
+// Only an image with a TYPELIB resource goes to the platform's type-library reader, which maps
+// it as data.
+void ReadTypeLibrary(FileRecord& record, std::span<const std::uint8_t> image) {
+    if (!record.machine) {
+        record.typeLibraryReason = "the file is not an image";
+        return;
+    }
+    if (!platform::pe::HasTypeLibraryResource(image)) {
+        record.typeLibraryReason = "the image has no type library";
+        return;
+    }
+    platform::type_library::Reading reading = platform::type_library::ReadTypeLibrary(record.path);
+    record.typeLibrary = std::move(reading.library);
+    record.typeLibraryReason = std::move(reading.reason);
+}
+
+}  // namespace
 
 FileRecord ReadFileRecord(std::string_view path) {
     FileRecord record;
@@ -22,6 +41,9 @@ FileRecord ReadFileRecord(std::string_view path) {
             reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
         record.machine = platform::pe::ReadMachine(image);
         record.imports = platform::pe::ReadImportedDlls(image);
+        ReadTypeLibrary(record, image);
+    } else {
+        record.typeLibraryReason = "the file cannot be read";
     }
     record.fixedVersion = ReadFixedFileVersion(path);
     if (record.fixedVersion) {

@@ -1,6 +1,7 @@
 // What one copy of a file is, read once as data and never loaded: its size and date, the
-// machine it was built for, the DLLs it imports directly and its version. The rows, the
-// diagnoses and the notes of a run all read these records, so each copy is read once.
+// machine it was built for, the DLLs it imports directly, its version and the type library it
+// carries. The rows, the diagnoses, the notes and the registration checks of a run all read
+// these records, so each copy is read once.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/runtime.h"
+#include "platform/type_library.h"
 #include "platform/version.h"
 
 namespace fileinfo {
@@ -24,6 +26,10 @@ struct FileRecord {
     std::optional<std::vector<std::string>> imports;  // direct imports; nullopt: no image
     std::optional<platform::version::FixedFileInfo> fixedVersion;  // nullopt: no resource
     std::string versionText;  // "major.minor.build.revision", "" without a version resource
+    // The type library of its TYPELIB resource; nullopt when it has none or it cannot be read,
+    // with the reason.
+    std::optional<platform::type_library::TypeLibraryInfo> typeLibrary;
+    std::string typeLibraryReason;
 };
 
 // Reads the record of the file at `path`; a file that cannot be read gives a record with

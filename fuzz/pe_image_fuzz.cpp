@@ -1,5 +1,5 @@
-// PE images of any bytes: the machine type, the imports and the version resource, directly
-// and through the DLL probes that read files.
+// PE images of any bytes: the machine type, the imports, the version resource and the type
+// library resource, directly and through the DLL probes that read files.
 #include <cstddef>
 #include <cstdint>
 
@@ -12,6 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto bytes = kelvra::fuzz::AsBytes(data, size);
     (void)platform::pe::ReadMachine(bytes);
     (void)platform::pe::ReadImportedDlls(bytes);
+    (void)platform::pe::HasTypeLibraryResource(bytes);
     if (const auto block = platform::pe::FindVersionResource(bytes)) {
         (void)platform::pe::ReadFixedFileInfo(*block);
     }

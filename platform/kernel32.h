@@ -51,6 +51,11 @@ inline constexpr std::uint32_t kFileAttributeSystem = 0x04;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
 // The attributes of a file or folder; nullopt when it does not exist.
 std::optional<std::uint32_t> GetFileAttributes(std::string_view path);
+// The full path of an existing file or folder with every short (8.3) name replaced by its long
+// name, and the path with short names wherever the file system has them; nullopt when it does
+// not exist.
+std::optional<std::string> LongPathName(std::string_view path);
+std::optional<std::string> ShortPathName(std::string_view path);
 
 // The folders that the library search looks in before the PATH: the program's own folder,
 // the system folder and the Windows folder (no trailing "\\").

@@ -26,6 +26,8 @@ constexpr std::size_t kDirectoryImport = 1;
 constexpr std::size_t kDirectoryResource = 2;
 constexpr std::uint32_t kResourceTypeVersion = 16;
 constexpr std::uint32_t kResourceSubdirectoryFlag = 0x80000000u;
+constexpr std::uint32_t kResourceNameFlag = 0x80000000u;
+constexpr std::string_view kResourceTypeTypeLibrary = "TYPELIB";
 constexpr std::uint32_t kFixedFileInfoSignature = 0xFEEF04BDu;
 constexpr std::size_t kFixedFileInfoBytes = 52;
 
@@ -257,6 +259,26 @@ std::optional<std::vector<ResourceEntry>> ResourceEntries(const ByteReader& reso
     return entries;
 }
 
+// Whether a named entry's name (a counted UTF-16 string in the resource section) is `name`,
+// which is upper-case ASCII, in any letter case.
+bool EntryNamed(const ByteReader& resources, const ResourceEntry& entry, std::string_view name) {
+    if ((entry.nameOrId & kResourceNameFlag) == 0) {
+        return false;
+    }
+    const std::size_t at = entry.nameOrId & ~kResourceNameFlag;
+    if (resources.U16(at) != name.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto unit = resources.U16(at + 2 + i * 2);
+        if (!unit || (*unit != static_cast<unsigned char>(name[i]) &&
+                      *unit != static_cast<unsigned char>(name[i]) + ('a' - 'A'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // The offset of the subdirectory an entry leads to; nullopt when it leads to data instead.
 std::optional<std::uint32_t> Subdirectory(const ResourceEntry& entry) {
     if ((entry.offsetToData & kResourceSubdirectoryFlag) == 0) {
@@ -357,6 +379,26 @@ std::optional<std::vector<std::uint8_t>> FindVersionResource(std::span<const std
         return std::nullopt;
     }
     return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
+}
+
+bool HasTypeLibraryResource(std::span<const std::uint8_t> image) {
+    const ByteReader reader(image);
+    const auto headers = ReadHeaders(reader);
+    const auto directory = headers ? Directory(*headers, kDirectoryResource) : std::nullopt;
+    const auto resources = directory ? AtRva(reader, *headers, directory->rva) : std::nullopt;
+    const auto types = resources ? ResourceEntries(*resources, 0) : std::nullopt;
+    if (!types) {
+        return false;
+    }
+    for (const ResourceEntry& type : *types) {
+        if (!EntryNamed(*resources, type, kResourceTypeTypeLibrary)) {
+            continue;
+        }
+        const auto names = Subdirectory(type);
+        const auto entries = names ? ResourceEntries(*resources, *names) : std::nullopt;
+        return entries && !entries->empty();
+    }
+    return false;
 }
 
 std::optional<version::FixedFileInfo> ReadFixedFileInfo(std::span<const std::uint8_t> block) {

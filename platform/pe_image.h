@@ -25,6 +25,10 @@ std::optional<std::vector<std::string>> ReadImportedDlls(std::span<const std::ui
 // The bytes of the image's RT_VERSION resource (the VS_VERSIONINFO block).
 std::optional<std::vector<std::uint8_t>> FindVersionResource(std::span<const std::uint8_t> image);
 
+// Whether the image has a resource of the named type "TYPELIB" (the type library that
+// ActiveX controls carry); false for bytes that are no image.
+bool HasTypeLibraryResource(std::span<const std::uint8_t> image);
+
 // The VS_FIXEDFILEINFO of a VS_VERSIONINFO block (signature 0xFEEF04BD).
 std::optional<version::FixedFileInfo> ReadFixedFileInfo(std::span<const std::uint8_t> block);
 

@@ -98,17 +98,42 @@ Json RuntimeReleasesJson(const std::vector<RuntimeFileInUse>& files) {
     return Json{{"agree", ShareOneRelease(files)}, {"files", std::move(list)}};
 }
 
+Json EntryPathJson(const RegistrationEntry& entry) {
+    return entry.registeredPath ? Json(*entry.registeredPath) : Json(nullptr);
+}
+
+Json RegistrationJson(const std::optional<ControlRegistration>& registration) {
+    if (!registration) {
+        return nullptr;
+    }
+    Json classes = Json::array();
+    for (const ClassRegistration& coclass : registration->classes) {
+        classes.push_back(Json{{"id", coclass.id},
+                               {"name", coclass.name},
+                               {"registeredPath", EntryPathJson(coclass.entry)}});
+    }
+    return Json{{"verdict", VerdictName(registration->verdict)},
+                {"typeLibrary",
+                 {{"id", registration->libraryId},
+                  {"version", std::to_string(registration->majorVersion) + "." +
+                                  std::to_string(registration->minorVersion)},
+                  {"locale", registration->locale},
+                  {"registeredPath", EntryPathJson(registration->typeLibrary)}}},
+                {"classes", std::move(classes)}};
+}
+
 Json FileJson(const FileRowRecord& row) {
     return Json{{"name", row.name},
                 {"loadInfoFailed", row.loadInfoFailed},
                 {"located", row.located},
                 {"path", row.path},
-                {"registration", row.registration},
+                {"regInfo", row.regInfo},
                 {"date", DateOrNull(row.date)},
                 {"size", row.size},
                 {"version", row.version},
                 {"load", LoadJson(row.diagnosis)},
                 {"copy", CopyJson(row.diagnosis)},
+                {"registration", RegistrationJson(row.registration)},
                 {"copies", CopiesJson(row.copies)},
                 {"notes", row.notes}};
 }
@@ -196,7 +221,8 @@ bool EverythingInPlace(const ReportFacts& facts) {
         return false;
     }
     for (const FileRowRecord& row : facts.files) {
-        if (!row.located) {
+        if (!row.located ||
+            (row.registration && row.registration->verdict != RegistrationVerdict::kRegistered)) {
             return false;
         }
     }

@@ -11,19 +11,20 @@
 #include "pathcheck/path_table.h"
 #include "platform/kernel32.h"
 #include "platform/runtime.h"
+#include "report/activex_registration.h"
 #include "report/file_copies.h"
 
 namespace report {
 
-inline constexpr int kJsonSchemaVersion = 3;
+inline constexpr int kJsonSchemaVersion = 4;
 
 // One row of the file table, as the run produced it.
 struct FileRowRecord {
-    std::string name;             // as the list spells it
-    bool loadInfoFailed = false;  // the error row: the file's information could not be loaded
-    bool located = false;         // the library search found (or loaded) the file
-    std::string path;             // the row's path text
-    std::string registration;
+    std::string name;                  // as the list spells it
+    bool loadInfoFailed = false;       // the error row: the file's information could not be loaded
+    bool located = false;              // the library search found (or loaded) the file
+    std::string path;                  // the row's path text
+    std::string regInfo;               // the row's Reg_Info text
     platform::runtime::DateTime date;  // all zero: no date
     std::int64_t size = 0;
     std::string version;
@@ -31,6 +32,8 @@ struct FileRowRecord {
     // The file the row describes (located, or the copy that cannot be loaded), "" for none:
     // its record is in the run's records.
     std::string filePath;
+    // The registration of that file's type library; nullopt when it carries none.
+    std::optional<ControlRegistration> registration;
     // Every copy of the file in the folders of the library search, in search order, and what
     // they tell (see file_copies.h).
     std::vector<FileCopy> copies;
@@ -73,8 +76,8 @@ bool InstallFolderIsOnPath(const ReportFacts& facts);
 std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts);
 
 // The unattended run's verdict: true when every pass completed, every file of the list was
-// located, the install folder exists and is on the PATH, and the compiler run-time files in use
-// share one release.
+// located, every one that carries a type library is registered for that copy, the install
+// folder exists and is on the PATH, and the compiler run-time files in use share one release.
 bool EverythingInPlace(const ReportFacts& facts);
 
 // The JSON document, indented by two blanks, UTF-8.

@@ -155,19 +155,21 @@ std::vector<std::string> SearchFoldersOnce() {
 }
 
 std::string CopiesBlockText(const std::vector<FileRowRecord>& rows, std::string_view runtimeNote) {
+    // Laid out as the PATH block is: the heading, an empty line, and an empty line after each
+    // file's lines and after the run-time note.
     std::string entries;
     for (const FileRowRecord& row : rows) {
         if (row.copies.size() > 1 || !row.notes.empty()) {
-            entries += kCr + FileEntryText(row);
+            entries += FileEntryText(row) + kCr;
         }
     }
     if (!runtimeNote.empty()) {
-        entries += kCr + std::string(runtimeNote) + kCr;
+        entries += std::string(runtimeNote) + kCr + kCr;
     }
     if (entries.empty()) {
         return "";
     }
-    return kCr + std::string(kCopiesHeading) + kCr + entries + kCr;
+    return std::string(kCopiesHeading) + kCr + kCr + entries;
 }
 
 std::string RunSearchPathCopies(platform::window::Surface& surface, fileinfo::FileRecords& records,
@@ -183,8 +185,7 @@ std::string RunSearchPathCopies(platform::window::Surface& surface, fileinfo::Fi
     facts.runtimeFiles = RuntimeFilesInUse(facts.files);
     const std::string text = CopiesBlockText(facts.files, RuntimeReleaseNote(facts.runtimeFiles));
     if (!text.empty()) {
-        // The text position is on the PATH block's last line: the block starts below it.
-        surface.Print(kCr + text, false);
+        surface.Print(text, false);  // where the block before it ended, after its empty line
     }
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "report/activex_registration.h"
 #include "report/file_table.h"
 #include "report/install_folder_checks.h"
 #include "report/search_path_copies.h"
@@ -142,11 +143,9 @@ void VerificationReport::RunPass(RunState& run, int pass) {
     run.facts.pathTable = pathTable_;
     AppendLine(run, checks.message);
     AppendLine(run, checks.pathReport);
-    if (const std::string copies =
-            RunSearchPathCopies(run.surface, run.version.Records(), run.facts);
-        !copies.empty()) {
-        AppendLine(run, copies);
-    }
+    // The blocks after the PATH block start where the one before ended, after its empty line.
+    run.text += RunActiveXRegistration(run.surface, run.facts.files, run.version.Records());
+    run.text += RunSearchPathCopies(run.surface, run.version.Records(), run.facts);
 }
 
 void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view line) {
@@ -157,7 +156,7 @@ void VerificationReport::RecordFileRow(RunState& run, int pass, std::string_view
         const fileinfo::CDLLVersion& v = run.version;
         row.located = v.Located();
         row.path = v.FilePathName();
-        row.registration = v.FileRegistrationInfo();
+        row.regInfo = v.FileRegistrationInfo();
         row.date = v.FileDate();
         row.size = v.FileSize();
         row.version = v.FileVersion();

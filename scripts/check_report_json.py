@@ -2,10 +2,10 @@
 """Compares the JSON report of an end-to-end run with the model that expected_report.py
 computes from the prefix: check_report_json.py REPORT.json MODEL.json. For each of the 19 files,
 in report order: its name, whether it was located, the path text of its row, and for a row that
-names a copy, the load's error code, the copy's path and machine, and the missing import; the
-copy marked in use among its copies on the search path; then the install folder, whether the
-compiler run-time files agree, and the verdict. Prints each difference and exits 1 when there
-is one."""
+names a copy, the load's error code, the copy's path and machine, and the missing import; no
+type-library registration (the prefix has no ActiveX controls); the copy marked in use among its
+copies on the search path; then the install folder, whether the compiler run-time files agree,
+and the verdict. Prints each difference and exits 1 when there is one."""
 import json
 import sys
 
@@ -33,6 +33,7 @@ def main():
             expect(f"{name}: load error code", (load or {}).get("errorCode"),
                    want["load"]["errorCode"])
         expect(f"{name}: copy", got.get("copy"), want["copy"])
+        expect(f"{name}: registration", got.get("registration", "missing"), None)
         if want["located"]:
             expect(f"{name}: size given", got.get("size", 0) > 0, True)
         in_use = [c["path"] for c in got.get("copies", []) if c.get("inUse")]

@@ -128,6 +128,24 @@ std::optional<std::uint32_t> GetFileAttributes(std::string_view path) {
     return std::nullopt;
 }
 
+std::optional<std::string> LongPathName(std::string_view path) {
+    auto& m = sim::machine();
+    if (m.FindFile(path) == nullptr && !m.FolderExists(path)) {
+        m.lastError = 2;
+        return std::nullopt;
+    }
+    return m.LongForm(path);
+}
+
+std::optional<std::string> ShortPathName(std::string_view path) {
+    auto& m = sim::machine();
+    if (m.FindFile(path) == nullptr && !m.FolderExists(path)) {
+        m.lastError = 2;
+        return std::nullopt;
+    }
+    return m.ShortForm(path);
+}
+
 std::string ProgramFolder() {
     return sim::machine().programFolder;
 }

@@ -91,8 +91,66 @@ std::string Machine::Absolute(std::string_view path) const {
     return p;
 }
 
+template <typename Convert>
+std::string Machine::EachElement(std::string_view path, Convert convert) const {
+    const std::string absolute = Absolute(path);
+    std::string result;
+    std::string canonical;
+    std::size_t start = 0;
+    for (;;) {
+        auto end = absolute.find('\\', start);
+        if (end == std::string::npos) {
+            end = absolute.size();
+        }
+        const std::string element = absolute.substr(start, end - start);
+        if (start == 0) {
+            canonical = text::AsciiUpper(element);  // the drive
+            result = element;
+        } else if (element.empty() || element == ".") {
+            result += "\\" + element;
+        } else {
+            canonical += (canonical.ends_with('\\') ? "" : "\\") + text::AsciiUpper(element);
+            result += "\\" + convert(canonical, element);
+        }
+        if (end == absolute.size()) {
+            return result;
+        }
+        start = end + 1;
+    }
+}
+
+std::string Machine::LongForm(std::string_view path) const {
+    return EachElement(path, [this](std::string& canonical, const std::string& element) {
+        const auto found = shortNames_.find(canonical);
+        if (found == shortNames_.end()) {
+            return element;
+        }
+        canonical = found->second.longCanonical;
+        return found->second.longName;
+    });
+}
+
+std::string Machine::ShortForm(std::string_view path) const {
+    return EachElement(path, [this](std::string& canonical, const std::string& element) {
+        if (const auto isShort = shortNames_.find(canonical); isShort != shortNames_.end()) {
+            canonical = isShort->second.longCanonical;
+        }
+        const auto found = shortSpelling_.find(canonical);
+        return found == shortSpelling_.end() ? element : found->second;
+    });
+}
+
+void Machine::AddShortName(std::string_view path, std::string_view shortName) {
+    const std::string longCanonical = Canonical(path);
+    const std::string parent = ParentOf(longCanonical);
+    const std::string key =
+        parent + (parent.ends_with('\\') ? "" : "\\") + text::AsciiUpper(shortName);
+    shortNames_[key] = {longCanonical, BaseName(LongForm(path))};
+    shortSpelling_[longCanonical] = std::string(shortName);
+}
+
 std::string Machine::Canonical(std::string_view path) const {
-    std::string p = text::AsciiUpper(Absolute(path));
+    std::string p = text::AsciiUpper(shortNames_.empty() ? Absolute(path) : LongForm(path));
     // Fold "\\" runs (but keep a UNC prefix) and drop "." segments.
     std::string out;
     for (std::size_t i = 0; i < p.size(); ++i) {

@@ -16,6 +16,7 @@
 #include "platform/kernel32.h"
 #include "platform/registry.h"
 #include "platform/runtime.h"
+#include "platform/type_library.h"
 #include "platform/window.h"
 #include "platform/window_layout.h"
 
@@ -27,6 +28,10 @@ struct File {
     runtime::DateTime lastWrite{2006, 5, 17, 10, 30, 0};
     std::uint32_t attributes = 0;
     bool heldExclusively = false;  // open elsewhere without sharing: nobody else can open it
+    // The type library that the simulated ReadTypeLibrary gives for this file (nullopt: it
+    // cannot read one). The bytes say whether the file has a TYPELIB resource at all; tests
+    // that put a real control's bytes here set this to what that control's library holds.
+    std::optional<type_library::TypeLibraryInfo> typeLibrary;
 };
 
 struct RegistryNode {
@@ -101,6 +106,13 @@ class Machine {
     [[nodiscard]] std::string Canonical(std::string_view path) const;
     // The full path as spelled by the caller, made absolute.
     [[nodiscard]] std::string Absolute(std::string_view path) const;
+    // Short (8.3) names, only where a test adds them: `shortName` names the existing file or
+    // folder `path` too, in its folder. Every path function takes it from then on.
+    void AddShortName(std::string_view path, std::string_view shortName);
+    // The absolute path with each short name replaced by the long name it stands for, or the
+    // other way round (names without a short one stay as spelled).
+    [[nodiscard]] std::string LongForm(std::string_view path) const;
+    [[nodiscard]] std::string ShortForm(std::string_view path) const;
 
     std::string currentDirectory = "C:\\Users\\Tester";
     std::string programFolder = "C:\\Program Files\\Kelvra";
@@ -177,8 +189,19 @@ class Machine {
     window::FrameInsets windowFrame{8, 31, 8, 8};
 
   private:
-    std::map<std::string, File> files_;    // by canonical path
-    std::map<std::string, bool> folders_;  // canonical path -> read-only
+    struct ShortName {
+        std::string longCanonical;  // the canonical path of what it names
+        std::string longName;       // the last element of that path, as spelled
+    };
+    // `convert` gets each element's canonical path and its spelling; it returns the element's
+    // spelling in the result and may change the canonical path that the next one extends.
+    template <typename Convert>
+    std::string EachElement(std::string_view path, Convert convert) const;
+
+    std::map<std::string, File> files_;                 // by canonical path
+    std::map<std::string, bool> folders_;               // canonical path -> read-only
+    std::map<std::string, ShortName> shortNames_;       // canonical short path -> the long one
+    std::map<std::string, std::string> shortSpelling_;  // canonical long path -> its short name
 };
 
 // The one simulated machine.

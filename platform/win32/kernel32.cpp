@@ -89,6 +89,40 @@ std::optional<std::uint32_t> GetFileAttributes(std::string_view path) {
     return attributes;
 }
 
+namespace {
+
+// The text that a path function of the form f(in, buffer, size) writes, however long.
+template <typename PathFunction>
+std::optional<std::string> PathFrom(std::string_view path, PathFunction function) {
+    const std::wstring wide = win32::Widen(path);
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length = function(wide.c_str(), buffer.data(), size);
+        if (length == 0) {
+            return std::nullopt;
+        }
+        if (length < size) {
+            return win32::Narrow(std::wstring_view(buffer.data(), length));
+        }
+        buffer.resize(length);  // the size it needs, its terminator included
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> LongPathName(std::string_view path) {
+    const auto full = PathFrom(path, [](const wchar_t* in, wchar_t* out, DWORD size) {
+        return ::GetFullPathNameW(in, size, out, nullptr);
+    });
+    return full ? PathFrom(*full, ::GetLongPathNameW) : std::nullopt;
+}
+
+std::optional<std::string> ShortPathName(std::string_view path) {
+    return PathFrom(path, ::GetShortPathNameW);
+}
+
 std::string ProgramFolder() {
     const std::string program = GetModuleFileName(AsRaw(::GetModuleHandleW(nullptr)));
     const auto cut = program.find_last_of('\\');

@@ -12,6 +12,9 @@
 #                             start-up code that ends its process (exit code 7), terminates
 #                             it (9), never returns, overflows its stack, writes through a null
 #                             pointer, records the id of the process that loads it
+#   kelvra_control.ocx    a control: the type library of activex_control.idl (compiled by the
+#                         MinGW IDL compiler, widl) as resource TYPELIB 1; its start-up code
+#                         creates the file KELVRA_CONTROL_MARKER names
 # and testdata/ itself holds kelvra_x86.dll and kelvra_x64.dll, the same source for each machine.
 # No C run-time: -nostdlib, our own entry point, stripped.
 
@@ -107,6 +110,42 @@ foreach(arch x86 x64)
   kelvra_add_test_dll(${KELVRA_TESTDATA_DIR} ${prefix} ${entry}
                       ${KELVRA_TESTDATA_DIR}/kelvra_${arch}.dll ${KELVRA_TESTDATA_SRC}/tiny_dll.c)
 endforeach()
+
+# The test control, for each machine; widl comes with the cross tools (mingw-w64-tools).
+find_program(KELVRA_MINGW32_WIDL i686-w64-mingw32-widl)
+find_program(KELVRA_MINGW64_WIDL x86_64-w64-mingw32-widl)
+if(NOT KELVRA_MINGW32_WIDL OR NOT KELVRA_MINGW64_WIDL)
+  message(WARNING "The MinGW IDL compiler (widl) was not found: the test control is not built")
+else()
+  foreach(arch x86 x64)
+    if(arch STREQUAL "x86")
+      set(prefix i686-w64-mingw32)
+      set(entry _DllMain@12)
+      set(widl ${KELVRA_MINGW32_WIDL} --win32)
+    else()
+      set(prefix x86_64-w64-mingw32)
+      set(entry DllMain)
+      set(widl ${KELVRA_MINGW64_WIDL} --win64)
+    endif()
+    set(obj ${work}/${arch})
+    add_custom_command(
+      OUTPUT ${obj}/activex_control.tlb
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${obj}
+      COMMAND ${widl} -t -o ${obj}/activex_control.tlb ${KELVRA_TESTDATA_SRC}/activex_control.idl
+      DEPENDS ${KELVRA_TESTDATA_SRC}/activex_control.idl
+      VERBATIM)
+    add_custom_command(
+      OUTPUT ${obj}/activex_control.o
+      COMMAND ${prefix}-windres -O coff -I ${obj} -i ${KELVRA_TESTDATA_SRC}/activex_control.rc
+              -o ${obj}/activex_control.o
+      DEPENDS ${KELVRA_TESTDATA_SRC}/activex_control.rc ${obj}/activex_control.tlb
+      VERBATIM)
+    kelvra_add_test_dll(${KELVRA_TESTDATA_DIR}/${arch} ${prefix} ${entry}
+                        ${KELVRA_TESTDATA_DIR}/${arch}/kelvra_control.ocx
+                        ${KELVRA_TESTDATA_SRC}/activex_control.c ${obj}/activex_control.o
+                        LIBS -lkernel32)
+  endforeach()
+endif()
 
 add_custom_target(kelvra_test_dlls ALL DEPENDS ${KELVRA_TEST_DLLS})
 # This file is included before the test executable is declared.

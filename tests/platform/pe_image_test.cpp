@@ -40,10 +40,12 @@ struct Answers {
     std::optional<std::vector<std::string>> imports;
     std::optional<std::vector<std::uint8_t>> versionBlock;
     std::optional<std::uint32_t> fileVersionLS;
+    bool typeLibrary = false;
 
     static Answers Of(std::span<const std::uint8_t> bytes) {
         Answers a;
         a.machine = pe::ReadMachine(bytes);
+        a.typeLibrary = pe::HasTypeLibraryResource(bytes);
         a.imports = pe::ReadImportedDlls(bytes);
         a.versionBlock = pe::FindVersionResource(bytes);
         if (a.versionBlock) {
@@ -143,7 +145,8 @@ TEST(PeImage, ImagesWithoutVersionResourceGiveNothing) {
 // nothing or the answer for the whole file. Each prefix is a buffer of its own, so a read past
 // its end is caught by the sanitizer build.
 TEST(PeImageCorrupt, EveryPrefixOfARealDllGivesTheWholeAnswerOrNothing) {
-    for (const char* name : {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll"}) {
+    for (const char* name :
+         {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll", "x64/kelvra_control.ocx"}) {
         SCOPED_TRACE(name);
         const auto whole = Dll(name);
         ASSERT_FALSE(whole.empty());
@@ -172,7 +175,8 @@ TEST(PeImageCorrupt, EveryPrefixOfARealDllGivesTheWholeAnswerOrNothing) {
 // Every single byte turned into 0xFF or 0x00 in turn: the reader answers or declines, and
 // never reads outside the buffer.
 TEST(PeImageCorrupt, SingleByteDamageAnywhereIsSafe) {
-    for (const char* name : {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll"}) {
+    for (const char* name :
+         {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll", "x86/kelvra_control.ocx"}) {
         SCOPED_TRACE(name);
         const auto whole = Dll(name);
         for (std::size_t at = 0; at < whole.size(); ++at) {

@@ -20,7 +20,7 @@ json Parse(const ReportFacts& facts) {
 
 TEST(JsonReport, EveryKindOfRowFieldByField) {
     const json doc = Parse(kelvra::test::SampleFacts());
-    EXPECT_EQ(doc["schemaVersion"], 3);
+    EXPECT_EQ(doc["schemaVersion"], 4);
     EXPECT_EQ(doc["program"], json({{"name", "Kelvra_System_Files_Test"}, {"version", "1.0.0"}}));
     EXPECT_EQ(doc["machineName"], "SUPPORT-PC-07");
     EXPECT_EQ(doc["generatedAt"], "2026-12-08T08:15:00Z");
@@ -32,18 +32,30 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
     ASSERT_EQ(doc["files"].size(), 19u);
 
     const json& located = doc["files"][0];
-    EXPECT_EQ(located, json({{"name", "COMDLG32.ocx"},
-                             {"loadInfoFailed", false},
-                             {"located", true},
-                             {"path", "C:\\Windows\\SysWOW64\\COMDLG32.OCX"},
-                             {"registration", "n/a"},
-                             {"date", "2004-03-08T12:00:00"},
-                             {"size", 140096},
-                             {"version", "6.1.98.39"},
-                             {"load", nullptr},
-                             {"copy", nullptr},
-                             {"copies", json::array()},
-                             {"notes", json::array()}}));
+    EXPECT_EQ(located,
+              json({{"name", "COMDLG32.ocx"},
+                    {"loadInfoFailed", false},
+                    {"located", true},
+                    {"path", "C:\\Windows\\SysWOW64\\COMDLG32.OCX"},
+                    {"regInfo", "n/a"},
+                    {"date", "2004-03-08T12:00:00"},
+                    {"size", 140096},
+                    {"version", "6.1.98.39"},
+                    {"load", nullptr},
+                    {"copy", nullptr},
+                    {"registration",
+                     {{"verdict", "registered"},
+                      {"typeLibrary",
+                       {{"id", "{5A3E0C11-8B2D-4C7A-9E64-0D1F2A3B4C01}"},
+                        {"version", "1.2"},
+                        {"locale", 0},
+                        {"registeredPath", "%SystemRoot%\\SysWOW64\\comdlg32.ocx"}}},
+                      {"classes",
+                       {{{"id", "{5A3E0C11-8B2D-4C7A-9E64-0D1F2A3B4C11}"},
+                         {"name", "CommonDialog"},
+                         {"registeredPath", "\"C:\\Windows\\SysWOW64\\COMDLG32.OCX\""}}}}}},
+                    {"copies", json::array()},
+                    {"notes", json::array()}}));
 
     const json& nowhere = doc["files"][1];
     EXPECT_EQ(nowhere["located"], false);
@@ -57,7 +69,8 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
 
     const json& otherMachine = doc["files"][2];
     EXPECT_EQ(otherMachine["located"], false);
-    EXPECT_EQ(otherMachine["registration"], "n/a");
+    EXPECT_EQ(otherMachine["regInfo"], "n/a");
+    EXPECT_EQ(otherMachine["registration"], nullptr);
     EXPECT_EQ(otherMachine["load"]["errorCode"], 193);
     EXPECT_EQ(otherMachine["copy"], json({{"path", "C:\\Tools\\TABCTL32.OCX"},
                                           {"machine", "x64"},
@@ -122,6 +135,10 @@ TEST(JsonReport, TheVerdictNeedsEveryFileAndTheInstallFolderOnThePath) {
     facts.files[7].located = false;
     EXPECT_FALSE(report::EverythingInPlace(facts));
     facts.files[7].located = true;
+    // A control that is there but not registered for that copy stops the application too.
+    facts.files[0].registration->verdict = report::RegistrationVerdict::kPartly;
+    EXPECT_FALSE(report::EverythingInPlace(facts));
+    facts.files[0].registration->verdict = report::RegistrationVerdict::kRegistered;
     facts.installFolder.exists = false;
     EXPECT_FALSE(report::EverythingInPlace(facts));
     facts.installFolder.exists = true;

@@ -6,6 +6,7 @@
 #include "report/file_table.h"
 #include "report/install_folder_checks.h"
 #include "report/verification_report.h"
+#include "support/test_control.h"
 
 namespace {
 
@@ -103,6 +104,29 @@ TEST_F(InstallFolderChecks, WindowOrderOfThePass) {
     EXPECT_EQ(heading[9].text, "System PATH environment variables for Quorvane");
     EXPECT_EQ(heading[9].x, 0);
     EXPECT_EQ(heading[9].y, heading[8].y + h);
+}
+
+TEST_F(InstallFolderChecks, TheActiveXBlockIsDrawnAfterThePathBlockAsItsTextSays) {
+    ASSERT_TRUE(kelvra::test::PlaceTestControl("C:\\Tools\\SPIN32.OCX"));
+    report::VerificationReport form;
+    RecordingSurface surface(16800);
+    const std::string reportText = form.Run(surface);
+    EXPECT_TRUE(reportText.ends_with(
+        "\r\rUser PATH environment variables\r\rActiveX registration\r\rSPIN32.OCX: not "
+        "registered\r\r"));
+    const auto texts = Texts(surface);
+    const auto heading = std::find_if(texts.begin(), texts.end(), [](const DrawOp& op) {
+        return op.text == "ActiveX registration";
+    });
+    ASSERT_NE(heading, texts.end());
+    ASSERT_EQ(texts.end() - heading, 2);
+    const double h = RecordingSurface::kLineHeight;
+    EXPECT_EQ(heading[-1].text, "User PATH environment variables");
+    EXPECT_EQ(heading->y, heading[-1].y + 2 * h);
+    EXPECT_EQ(heading->x, 0);
+    EXPECT_EQ(heading[1].text, "SPIN32.OCX: not registered");
+    EXPECT_EQ(heading[1].y, heading->y + 2 * h);
+    EXPECT_EQ(heading[1].x, 0);
 }
 
 TEST_F(InstallFolderChecks, EveryRunStartsItsPathReportAfresh) {

@@ -143,7 +143,7 @@ TEST_F(UnattendedRun, TheJsonCarriesEveryKindOfRowAsTheRunFoundIt) {
     EXPECT_EQ(missingImport["located"], false);
     EXPECT_EQ(missingImport["copy"]["machine"], "x86");
     EXPECT_EQ(missingImport["copy"]["missingImport"], "kelvra_missing_dependency.dll");
-    EXPECT_EQ(missingImport["registration"], "n/a");
+    EXPECT_EQ(missingImport["regInfo"], "n/a");
 
     const json noVersion = FileNamed(doc, "libiomp5md.dll");
     EXPECT_EQ(noVersion["located"], true);

@@ -58,17 +58,31 @@ report::ReportFacts SampleFacts() {
     FileRowRecord& located = facts.files[0];
     located.located = true;
     located.path = "C:\\Windows\\SysWOW64\\COMDLG32.OCX";
-    located.registration = "n/a";
+    located.regInfo = "n/a";
     located.date = {2004, 3, 8, 12, 0, 0};
     located.size = 140096;
     located.version = "6.1.98.39";
     located.diagnosis = {};
+    report::ControlRegistration registration;
+    registration.libraryId = "{5A3E0C11-8B2D-4C7A-9E64-0D1F2A3B4C01}";
+    registration.majorVersion = 1;
+    registration.minorVersion = 2;
+    registration.typeLibrary = {"%SystemRoot%\\SysWOW64\\comdlg32.ocx",
+                                "C:\\Windows\\SysWOW64\\comdlg32.ocx",
+                                report::EntryTarget::kThisCopy};
+    registration.classes = {
+        {"{5A3E0C11-8B2D-4C7A-9E64-0D1F2A3B4C11}",
+         "CommonDialog",
+         {"\"C:\\Windows\\SysWOW64\\COMDLG32.OCX\"", "C:\\Windows\\SysWOW64\\COMDLG32.OCX",
+          report::EntryTarget::kThisCopy}}};
+    report::ChooseVerdict(registration);
+    located.registration = registration;
 
     FileRowRecord& otherMachine = facts.files[2];
     otherMachine.path =
         "Can't load C:\\Tools\\TABCTL32.OCX: TABCTL32.OCX is not a valid Win32 "
         "application.";
-    otherMachine.registration = "n/a";
+    otherMachine.regInfo = "n/a";
     otherMachine.date = {2010, 11, 30, 8, 0, 0};
     otherMachine.size = 5120;
     otherMachine.version = "2.0.50727.42";
@@ -80,7 +94,7 @@ report::ReportFacts SampleFacts() {
     missingImport.path =
         "Can't load C:\\Tools\\RICHTX32.OCX: it needs MSVCR71.dll, which cannot "
         "be found";
-    missingImport.registration = "n/a";
+    missingImport.regInfo = "n/a";
     missingImport.size = 4096;
     missingImport.diagnosis = {true,
                                126,
@@ -94,14 +108,14 @@ report::ReportFacts SampleFacts() {
     FileRowRecord& noVersion = facts.files[4];
     noVersion.located = true;
     noVersion.path = "C:\\Tools\\COMCTL32.OCX";
-    noVersion.registration = "n/a";
+    noVersion.regInfo = "n/a";
     noVersion.date = {2001, 1, 1, 0, 0, 0};
     noVersion.size = 2048;
     noVersion.diagnosis = {};
 
     FileRowRecord& hangs = facts.files[6];
     hangs.path = "Can't load C:\\Tools\\MSCOMCT2.OCX: its start-up code did not finish within 10 s";
-    hangs.registration = "n/a";
+    hangs.regInfo = "n/a";
     hangs.size = 3072;
     hangs.diagnosis = {
         true,

@@ -1,0 +1,140 @@
+#include "platform/type_library.h"
+
+#include "platform/win32/windows_api.h"
+
+#include <oleauto.h>
+
+#include <cstdio>
+
+#include "platform/kernel32.h"
+#include "platform/win32/com_ptr.h"
+#include "platform/win32/wide.h"
+
+namespace platform::type_library {
+namespace {
+
+using win32::ComPtr;
+using win32::UniqueBstr;
+
+// The library's attributes, given back to it when the object goes.
+class LibraryAttributes {
+  public:
+    explicit LibraryAttributes(ITypeLib* library) : library_(library) {
+        if (FAILED(library_->GetLibAttr(&attributes_))) {
+            attributes_ = nullptr;
+        }
+    }
+    LibraryAttributes(const LibraryAttributes&) = delete;
+    LibraryAttributes& operator=(const LibraryAttributes&) = delete;
+    ~LibraryAttributes() {
+        if (attributes_ != nullptr) {
+            library_->ReleaseTLibAttr(attributes_);
+        }
+    }
+    [[nodiscard]] const TLIBATTR* get() const { return attributes_; }
+
+  private:
+    ITypeLib* library_;
+    TLIBATTR* attributes_ = nullptr;
+};
+
+// A type's attributes, given back to its type information when the object goes.
+class TypeAttributes {
+  public:
+    explicit TypeAttributes(ITypeInfo* info) : info_(info) {
+        if (FAILED(info_->GetTypeAttr(&attributes_))) {
+            attributes_ = nullptr;
+        }
+    }
+    TypeAttributes(const TypeAttributes&) = delete;
+    TypeAttributes& operator=(const TypeAttributes&) = delete;
+    ~TypeAttributes() {
+        if (attributes_ != nullptr) {
+            info_->ReleaseTypeAttr(attributes_);
+        }
+    }
+    [[nodiscard]] const TYPEATTR* get() const { return attributes_; }
+
+  private:
+    ITypeInfo* info_;
+    TYPEATTR* attributes_ = nullptr;
+};
+
+std::string GuidText(const GUID& guid) {
+    wchar_t text[40] = {};
+    const int length = ::StringFromGUID2(guid, text, 40);
+    return length > 1 ? win32::Narrow(std::wstring_view(text, length - 1)) : "";
+}
+
+std::string FailureText(HRESULT result) {
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
+    std::string text = "the type library cannot be read (" + std::string(code) + ")";
+    if (auto message = kernel32::FormatSystemMessage(static_cast<std::uint32_t>(result))) {
+        while (!message->empty() && (message->back() == '\n' || message->back() == '\r')) {
+            message->pop_back();
+        }
+        text += ": " + *message;
+    }
+    return text;
+}
+
+// The class at `index`, when the type there is one.
+std::optional<CoClass> ClassAt(ITypeLib* library, UINT index) {
+    TYPEKIND kind{};
+    if (FAILED(library->GetTypeInfoType(index, &kind)) || kind != TKIND_COCLASS) {
+        return std::nullopt;
+    }
+    ComPtr<ITypeInfo> info;
+    if (FAILED(library->GetTypeInfo(index, info.put()))) {
+        return std::nullopt;
+    }
+    const TypeAttributes attributes(info.get());
+    if (attributes.get() == nullptr) {
+        return std::nullopt;
+    }
+    CoClass coclass;
+    coclass.id = GuidText(attributes.get()->guid);
+    coclass.creatable = (attributes.get()->wTypeFlags & TYPEFLAG_FCANCREATE) != 0;
+    UniqueBstr name;
+    if (SUCCEEDED(library->GetDocumentation(static_cast<INT>(index), name.put(), nullptr, nullptr,
+                                            nullptr)) &&
+        name) {
+        coclass.name = win32::Narrow(std::wstring_view(name.get(), ::SysStringLen(name.get())));
+    }
+    return coclass;
+}
+
+}  // namespace
+
+Reading ReadTypeLibrary(std::string_view path) {
+    Reading reading;
+    ComPtr<ITypeLib> library;
+    // REGKIND_NONE: nothing is registered. An image is mapped as data to find its resource.
+    const HRESULT loaded = ::LoadTypeLibEx(win32::Widen(path).c_str(), REGKIND_NONE, library.put());
+    if (FAILED(loaded) || !library) {
+        reading.reason = FailureText(loaded);
+        return reading;
+    }
+    const LibraryAttributes attributes(library.get());
+    if (attributes.get() == nullptr) {
+        reading.reason = "the type library has no attributes";
+        return reading;
+    }
+    TypeLibraryInfo info;
+    info.id = GuidText(attributes.get()->guid);
+    info.majorVersion = attributes.get()->wMajorVerNum;
+    info.minorVersion = attributes.get()->wMinorVerNum;
+    info.locale = attributes.get()->lcid;
+    info.platform = static_cast<std::uint32_t>(attributes.get()->syskind);
+    const UINT count = library.get()->GetTypeInfoCount();
+    for (UINT index = 0; index < count; ++index) {
+        if (auto coclass = ClassAt(library.get(), index)) {
+            info.classes.push_back(std::move(*coclass));
+        }
+    }
+    reading.library = std::move(info);
+    return reading;
+}
+
+}  // namespace platform::type_library
