@@ -23,17 +23,6 @@ Json TextOrNull(const std::string& text) {
     return text.empty() ? Json(nullptr) : Json(text);
 }
 
-std::string MachineName(int machine) {
-    switch (machine) {
-        case 1:
-            return "x86";
-        case 2:
-            return "x64";
-        default:
-            return "unknown";
-    }
-}
-
 // How the probe that loads files ended without an answer; null when it answered.
 Json ProbeJson(const platform::library_probe::Ending& ending) {
     using Kind = platform::library_probe::Ending::Kind;
@@ -69,7 +58,7 @@ Json CopyJson(const fileinfo::LoadDiagnosis& diagnosis) {
         return nullptr;
     }
     return Json{{"path", diagnosis.copyPath},
-                {"machine", MachineName(diagnosis.copyMachine)},
+                {"machine", MachineText(diagnosis.copyMachine)},
                 {"canBeLoaded", diagnosis.copyCanBeLoaded},
                 {"missingImport", TextOrNull(diagnosis.missingImport)}};
 }
