@@ -8,20 +8,15 @@
 #include "platform/dll_search.h"
 #include "platform/kernel32.h"
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 
 namespace fileinfo {
 namespace {
 
-constexpr std::string_view kClassesRootText = "-2147483648";
-
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return "";
-    }
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
+std::string ClassesRootText() {
+    return platform::root_keys::DecimalText(platform::registry::kClassesRoot);
 }
 
 // What the registry says of a type library's registration.
@@ -34,7 +29,7 @@ struct Registration {
 Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
     Registration result;
     const std::string typeLib = "TypeLib\\" + clsid;
-    const std::string found = FindRegSubKey(kClassesRootText, typeLib, version);
+    const std::string found = FindRegSubKey(ClassesRootText(), typeLib, version);
     if (found.empty()) {
         result.notRegistered = true;
         return result;
@@ -51,7 +46,7 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
         version = found;
     }
     const std::string versionKey = typeLib + "\\" + version;
-    const std::string language = FindRegSubKey(kClassesRootText, versionKey, "0");
+    const std::string language = FindRegSubKey(ClassesRootText(), versionKey, "0");
     if (language.empty()) {
         result.incomplete = true;
         return result;
@@ -112,7 +107,7 @@ namespace fileinfo {
 void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
     m_Diagnosis = {};
     m_Located = false;
-    if (Trim(sModule).empty()) {
+    if (platform::text::TrimSpaces(sModule).empty()) {
         m_FilePathName.clear();
         m_FileVersion.clear();
         m_FileRegistrationInfo.clear();
@@ -171,7 +166,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
         m_FileRegistrationInfo = "n/a";
     }
 
-    m_FileVersion = Trim(GetFileVersionString(path));
+    m_FileVersion = platform::text::TrimSpaces(GetFileVersionString(path));
 
     m_FileSize = 0;
     m_FileDate = {};

@@ -1,6 +1,6 @@
 // Path texts of the registry component: a root key name (long or short form, any letter case,
-// after one optional leading backslash), then optionally a backslash and the subkey path, as in
-// HKLM\SOFTWARE\Classes.
+// after one optional leading backslash; platform/root_keys.h), then optionally a backslash and
+// the subkey path, as in HKLM\SOFTWARE\Classes.
 #pragma once
 
 #include <cstdint>

@@ -5,13 +5,14 @@
 #include <algorithm>
 
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/text.h"
 
 namespace platform::registry {
 namespace {
 
 bool IsPredefined(RawKey key) {
-    return key >= kClassesRoot && key <= kDynData;
+    return root_keys::IsRootValue(key);
 }
 
 // A predefined root is the sign-extended 32-bit value (0x80000001 is 0xFFFFFFFF80000001 on
