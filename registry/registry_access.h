@@ -53,8 +53,7 @@ struct ImportProblem {
 
     friend bool operator==(const ImportProblem&, const ImportProblem&) = default;
 };
-// Told each problem of an import, on the importing thread. Unreadable lines come in file order;
-// a line that the registry refused may come after later lines.
+// Told each problem of an import as it occurs, on the importing thread, in file order.
 using ImportProblemReport = std::function<void(const ImportProblem&)>;
 
 class clsRegistryAccess {

@@ -332,17 +332,6 @@ long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
     return kErrorSuccess;
 }
 
-long KeyObjectName(RawKey key, std::string& name) {
-    const std::lock_guard lock(RegistryMutex());
-    NodePtr node;
-    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
-        return error;
-    }
-    // The node itself is the key: its address names it while it lives.
-    name = "sim:" + std::to_string(reinterpret_cast<std::uintptr_t>(node.get()));
-    return kErrorSuccess;
-}
-
 Host RegistryHost() {
     return Host::kSimulation;
 }

@@ -225,7 +225,7 @@ TEST_F(RegistryImport, RefusedOperationsAreReportedAndTheRestApplied) {
 
 TEST_F(RegistryImport, EverySpellingOfAKeyKeepsFileOrder) {
     // Each key is written under several spellings, the earlier sections long, the later ones
-    // short; each value must end as the file's last line for it says, whichever thread wrote it.
+    // short; each value must end as the file's last line for it says.
     const std::string sub = SubKey();
     const std::vector<std::pair<std::string, std::string>> spellings = {
         {"HKEY_CURRENT_USER\\" + sub + "\\K", ""},
