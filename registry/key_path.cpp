@@ -27,6 +27,19 @@ bool NamesARoot(const KeyPath& path) {
     return path.subKey.find_first_not_of("\\ ") == std::string::npos;
 }
 
+std::optional<std::string> DeletionRefusal(const KeyPath& path) {
+    if (path.root == 0) {
+        return "no root key name at its start";
+    }
+    if (NamesARoot(path)) {
+        return "deleting a root key as a whole is refused";
+    }
+    if (root_keys::IsHiveRoot(path.root, path.subKey)) {
+        return "deleting the root of a hive is refused";
+    }
+    return std::nullopt;
+}
+
 std::string LongRootPath(std::string_view path) {
     const auto [rootName, rest] = root_keys::SplitRootName(path);
     const root_keys::RootKeyName* root = root_keys::FindByName(rootName);

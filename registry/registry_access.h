@@ -64,7 +64,9 @@ class clsRegistryAccess {
 
     // Creates key in registry (with every missing level; an existing key is opened).
     HandleValue CreateKey(std::string_view sPath) const;
-    // Deletes key from registry (only a key without subkeys); 0 when it still exists.
+    // Deletes key from registry (only a key without subkeys); 0 when it still exists. A root key
+    // and the root of a hive (every key directly below HKEY_USERS or HKEY_LOCAL_MACHINE) are
+    // never deleted: 0 before anything is tried.
     HandleValue KillKey(std::string_view sPath) const;
     // Checks if some key exists (and can be read).
     [[nodiscard]] bool KeyExists(std::string_view sPath) const;
@@ -116,7 +118,10 @@ class clsRegistryAccess {
     // when every line was read and applied; 0 when the file is missing or does not begin with
     // the REGEDIT4 header (nothing applied), and 0 when any line could not be read or applied
     // (the import goes on past it; each is told to `Problems`). Every section creates its key.
-    // A key deletion that names a root as a whole is refused. Sets CreateKeyIfDoesntExists.
+    // A key deletion that names a root as a whole or the root of a hive (every key directly
+    // below HKEY_USERS or HKEY_LOCAL_MACHINE, which the registry cannot delete and a tree
+    // deletion would only empty) is refused before anything is deleted, and told to `Problems`.
+    // Sets CreateKeyIfDoesntExists.
     long ImportFromReg(std::string_view sRegFile, const ImportProblemReport& Problems = {});
 
     // Converts hex (string) into it's binary value...

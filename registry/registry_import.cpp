@@ -120,12 +120,8 @@ class ScriptApplier final : public RegScriptSink {
         section_ = {};
         const std::string line = "[-" + op.keyPath + "]";
         const KeyPath path = ParseKeyPath(op.keyPath);
-        if (path.root == 0) {
-            Report({op.line, line, "no root key name at its start"});
-            return;
-        }
-        if (NamesARoot(path)) {
-            Report({op.line, line, "deleting a root key as a whole is refused"});
+        if (auto refusal = DeletionRefusal(path)) {
+            Report({op.line, line, std::move(*refusal)});
             return;
         }
         const long error = reg::DeleteTree(reg::PredefinedKey(path.root), path.subKey);

@@ -54,8 +54,8 @@ inline long Import(std::string_view ansiScript) {
                 break;
             case RegOperation::Kind::kDeleteTree:
                 section.reset();
-                error = root == 0 || NamesARoot(path) ? reg::kErrorAccessDenied
-                                                      : reg::DeleteTree(root, path.subKey);
+                error = DeletionRefusal(path) ? reg::kErrorAccessDenied
+                                              : reg::DeleteTree(root, path.subKey);
                 break;
             case RegOperation::Kind::kDeleteValue:
                 error =
