@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/runtime.h"
 
 namespace registry {
 
@@ -106,7 +105,9 @@ class clsRegistryAccess {
                     std::vector<EnumeratedValue>& sValue, long OnlyType = -1) const;
 
     // Exports contents of some key (and it's subkeys) to .reg file: 1 when everything was
-    // written, 0 otherwise. The file is created new: an existing file is never overwritten.
+    // written, 0 otherwise. The file is created new: an existing file is never overwritten, nor
+    // one that appears while the export runs. It is written beside its place first and moved
+    // there when complete, so an export that cannot write its file to the end leaves none.
     // The file holds only what an import gives back exactly; everything else (a value or
     // subkey whose name or text the REGEDIT4 form or the ANSI code page cannot carry, a
     // subkey that cannot be read) is left out, told to `LeftOut`, and makes the result 0.
@@ -144,9 +145,6 @@ class clsRegistryAccess {
 
     HandleValue WriteValue(std::string_view sPath, std::string_view sName, std::uint32_t type,
                            std::span<const std::uint8_t> data) const;
-    bool ExportKeyToReg(const std::string& sPath, platform::runtime::OutputFile& file,
-                        bool IncludeSubkeys, const ExportProgress& Output,
-                        const ExportLeftOutReport& LeftOut) const;
 
     bool createKeyIfMissing_ = true;
 };

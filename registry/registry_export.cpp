@@ -1,5 +1,6 @@
 // ExportToReg: a key tree into a new REGEDIT4 registry script file.
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -128,56 +129,42 @@ class FileWriter {
     std::string pending_;
 };
 
-}  // namespace
-
-long clsRegistryAccess::ExportToReg(std::string_view sPath, std::string_view sRegFile,
-                                    bool IncludeSubkeys, const ExportProgress& Output,
-                                    const ExportLeftOutReport& LeftOut) const {
-    // Created new, so that a file that appears meanwhile is not overwritten either.
-    const auto file = platform::runtime::OutputFile::Open(
-        sRegFile, platform::runtime::OutputFile::Mode::kCreateNew);
-    if (!file || !file->WriteRaw(kRegFileHeader)) {
-        return 0;
-    }
-    try {
-        return ExportKeyToReg(LongRootPath(sPath), *file, IncludeSubkeys, Output, LeftOut) ? 1 : 0;
-    } catch (const std::exception&) {  // no memory for the export
-        return 0;
-    }
-}
+// How far an export came.
+enum class ExportOutcome {
+    kComplete,    // everything is in the file
+    kLeftOut,     // the file is complete apart from what was left out and reported
+    kNotWritten,  // the file could not be written to its end
+};
 
 // Writes one key's section, then the sections of its subkeys, depth first. Whatever cannot be
 // written exactly is left out and reported; a failed write stops the export there.
-bool clsRegistryAccess::ExportKeyToReg(const std::string& sPath,
-                                       platform::runtime::OutputFile& file, bool IncludeSubkeys,
-                                       const ExportProgress& Output,
-                                       const ExportLeftOutReport& LeftOut) const {
+ExportOutcome WriteKeyTree(const std::string& top, FileWriter& writer, bool includeSubkeys,
+                           const ExportProgress& progress, const ExportLeftOutReport& report) {
     bool complete = true;
     const auto leaveOut = [&](ExportLeftOut item) {
         complete = false;
-        if (LeftOut) {
-            LeftOut(item);
+        if (report) {
+            report(item);
         }
     };
-    if (auto reason = UnwritableKeyName(sPath, ToAnsi)) {
-        leaveOut({sPath, true, "", std::move(*reason)});
-        return false;
+    if (auto reason = UnwritableKeyName(top, ToAnsi)) {
+        leaveOut({top, true, "", std::move(*reason)});
+        return ExportOutcome::kLeftOut;
     }
-    FileWriter writer(file);
-    std::vector<std::string> stack{sPath};  // the keys still to write, the next one last
+    std::vector<std::string> stack{top};  // the keys still to write, the next one last
     while (!stack.empty()) {
         const std::string path = std::move(stack.back());
         stack.pop_back();
-        if (Output) {
-            Output(path);
+        if (progress) {
+            progress(path);
         }
-        KeyRead read = ReadKey(path, IncludeSubkeys);
+        KeyRead read = ReadKey(path, includeSubkeys);
         if (!read.failure.empty()) {
             leaveOut({path, true, "", std::move(read.failure)});
             continue;
         }
         if (!writer.Write(read.section)) {
-            return false;
+            return ExportOutcome::kNotWritten;
         }
         for (OmittedValue& value : read.omitted) {
             leaveOut({path, false, std::move(value.name), std::move(value.reason)});
@@ -189,7 +176,73 @@ bool clsRegistryAccess::ExportKeyToReg(const std::string& sPath,
             stack.push_back(JoinPath(path, *name));
         }
     }
-    return writer.Flush() && complete;
+    if (!writer.Flush()) {
+        return ExportOutcome::kNotWritten;
+    }
+    return complete ? ExportOutcome::kComplete : ExportOutcome::kLeftOut;
+}
+
+// The file an export writes, created new as a part file beside the file asked for. Moved into
+// place, it takes that file's name without replacing a file that appeared meanwhile; otherwise
+// it is deleted when it goes.
+class PartFile {
+  public:
+    explicit PartFile(std::string_view target)
+        : target_(target),
+          path_(platform::runtime::PartFilePath(target)),
+          output_(platform::runtime::OutputFile::Open(
+              path_, platform::runtime::OutputFile::Mode::kCreateNew)),
+          created_(output_ != nullptr) {}
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+    ~PartFile() {
+        output_.reset();
+        if (created_ && !placed_) {
+            platform::runtime::DeleteFile(path_);
+        }
+    }
+
+    // nullptr when the part file could not be created.
+    [[nodiscard]] platform::runtime::OutputFile* Output() const { return output_.get(); }
+
+    bool MoveIntoPlace() {
+        output_.reset();  // closed before it moves
+        placed_ = created_ && platform::runtime::MoveFileNoReplace(path_, target_);
+        return placed_;
+    }
+
+  private:
+    std::string target_;
+    std::string path_;
+    std::unique_ptr<platform::runtime::OutputFile> output_;
+    bool created_;
+    bool placed_ = false;
+};
+
+}  // namespace
+
+long clsRegistryAccess::ExportToReg(std::string_view sPath, std::string_view sRegFile,
+                                    bool IncludeSubkeys, const ExportProgress& Output,
+                                    const ExportLeftOutReport& LeftOut) const {
+    // An existing file is never overwritten; one that appears meanwhile is kept by the move.
+    if (platform::runtime::FileLen(sRegFile)) {
+        return 0;
+    }
+    PartFile file(sRegFile);
+    if (file.Output() == nullptr || !file.Output()->WriteRaw(kRegFileHeader)) {
+        return 0;
+    }
+    try {
+        FileWriter writer(*file.Output());
+        const ExportOutcome outcome =
+            WriteKeyTree(LongRootPath(sPath), writer, IncludeSubkeys, Output, LeftOut);
+        if (outcome == ExportOutcome::kNotWritten || !file.MoveIntoPlace()) {
+            return 0;
+        }
+        return outcome == ExportOutcome::kComplete ? 1 : 0;
+    } catch (const std::exception&) {  // no memory for the export
+        return 0;
+    }
 }
 
 }  // namespace registry
