@@ -40,7 +40,7 @@ struct ExportLeftOut {
 
     friend bool operator==(const ExportLeftOut&, const ExportLeftOut&) = default;
 };
-// Told each thing an export leaves out, on the exporting thread.
+// Told each thing an export leaves out, on the calling thread.
 using ExportLeftOutReport = std::function<void(const ExportLeftOut&)>;
 
 // A line of a registry script that an import could not read or apply.
@@ -52,7 +52,7 @@ struct ImportProblem {
 
     friend bool operator==(const ImportProblem&, const ImportProblem&) = default;
 };
-// Told each problem of an import as it occurs, on the importing thread, in file order.
+// Told each problem of an import as it occurs, on the calling thread, in file order.
 using ImportProblemReport = std::function<void(const ImportProblem&)>;
 
 class clsRegistryAccess {
