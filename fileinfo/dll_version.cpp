@@ -9,20 +9,15 @@
 #include "platform/dll_search.h"
 #include "platform/kernel32.h"
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 
 namespace fileinfo {
 namespace {
 
-constexpr std::string_view kClassesRootText = "-2147483648";
-
-std::string Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return "";
-    }
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
+std::string ClassesRootText() {
+    return platform::root_keys::DecimalText(platform::registry::kClassesRoot);
 }
 
 // What the registry says of a type library's registration.
@@ -35,7 +30,7 @@ struct Registration {
 Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
     Registration result;
     const std::string typeLib = "TypeLib\\" + clsid;
-    const std::string found = FindRegSubKey(kClassesRootText, typeLib, version);
+    const std::string found = FindRegSubKey(ClassesRootText(), typeLib, version);
     if (found.empty()) {
         result.notRegistered = true;
         return result;
@@ -52,7 +47,7 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
         version = found;
     }
     const std::string versionKey = typeLib + "\\" + version;
-    const std::string language = FindRegSubKey(kClassesRootText, versionKey, "0");
+    const std::string language = FindRegSubKey(ClassesRootText(), versionKey, "0");
     if (language.empty()) {
         result.incomplete = true;
         return result;
@@ -145,7 +140,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     m_Diagnosis = {};
     m_Located = false;
     m_DescribedFilePath.clear();
-    if (Trim(sModule).empty()) {
+    if (platform::text::TrimSpaces(sModule).empty()) {
         m_FilePathName.clear();
         m_FileVersion.clear();
         m_FileRegistrationInfo.clear();
@@ -216,7 +211,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     if (path != kUnableToLocate) {
         m_DescribedFilePath = path;
         const FileRecord& record = m_Records.Of(path);
-        m_FileVersion = Trim(record.versionText);
+        m_FileVersion = platform::text::TrimSpaces(record.versionText);
         if (record.size) {
             m_FileSize = *record.size;
             m_FileDate = *record.date;

@@ -7,6 +7,7 @@
 #include "platform/closed_library.h"
 #include "platform/kernel32.h"
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 
@@ -16,26 +17,7 @@ namespace {
 namespace reg = platform::registry;
 
 bool EndsWithExe(std::string_view name) {
-    return name.size() >= 3 && platform::text::AsciiUpper(name.substr(name.size() - 3)) == "EXE";
-}
-
-bool IsPredefinedRoot(std::int64_t root) {
-    return root >= static_cast<std::int64_t>(reg::kClassesRoot) &&
-           root <= static_cast<std::int64_t>(reg::kDynData);
-}
-
-// The signed decimal text of a root key ("-2147483648" for the classes root) as its value.
-bool ParseRootText(std::string_view text, std::uint32_t& root) {
-    std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size()) {
-        return false;
-    }
-    if (value < -2147483648LL || value > -2147483642LL) {
-        return false;
-    }
-    root = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
-    return true;
+    return platform::text::EndsWithIgnoringCase(name, "EXE");
 }
 
 // The subkey names of a key, in the platform's order; empty when it cannot be opened.
@@ -150,7 +132,7 @@ std::string GetFileVersionString(std::string_view path) {
 }
 
 std::string ReadRegValue(std::uint32_t root, std::string_view keyPath, std::string_view valueName) {
-    if (!IsPredefinedRoot(root)) {
+    if (!platform::root_keys::IsRootValue(root)) {
         return "";
     }
     reg::Key key;
@@ -188,11 +170,11 @@ bool ReadVersionNumber(std::string_view text, float& number) {
 
 std::string FindRegSubKey(std::string_view rootText, std::string_view keyPath,
                           std::string_view wanted) {
-    std::uint32_t root = 0;
-    if (!ParseRootText(rootText, root)) {
+    const std::optional<std::uint32_t> root = platform::root_keys::ParseDecimalText(rootText);
+    if (!root) {
         return "";
     }
-    const std::vector<std::string> names = SubkeyNames(root, keyPath);
+    const std::vector<std::string> names = SubkeyNames(*root, keyPath);
     std::string answer;
     for (const std::string& name : names) {
         if (name == wanted) {

@@ -1,5 +1,5 @@
-// Registry scripts of any bytes: the threaded import leaves the same simulated registry, and
-// gives the same result, as the plain reference that applies the lines one by one.
+// Registry scripts of any bytes: the import leaves the same simulated registry, and gives the
+// same result, as the plain reference that applies the lines one by one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Registry scripts of any bytes never touch a key that they do not name: after the import,
 // every key that existed is still there with the same values, unless a key deletion line names
-// it or a key above it, or a key line names it (which may change its values); and every new key
-// lies on the path of a key line.
+// it or a key above it (below the root of a hive), or a key line names it (which may change its
+// values); and every new key lies on the path of a key line.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -43,6 +43,14 @@ bool Within(const KeyId& key, const KeyId& top) {
     return key.size() >= top.size() && std::equal(top.begin(), top.end(), key.begin());
 }
 
+// The root of a hive, which no deletion may empty: a key directly below HKEY_USERS or
+// HKEY_LOCAL_MACHINE.
+bool IsHiveRoot(const KeyId& key) {
+    namespace reg = platform::registry;
+    return key.size() == 2 &&
+           (key[0] == std::to_string(reg::kUsers) || key[0] == std::to_string(reg::kLocalMachine));
+}
+
 struct Named {
     std::set<KeyId> sections;  // keys whose values may change, created with their parents
     std::set<KeyId> deleted;   // keys that may go with everything below them
@@ -70,7 +78,7 @@ Named NamedKeys(std::string_view script) {
         const KeyId id = Components(std::to_string(path.root), path.subKey);
         if (!deletion) {
             named.sections.insert(id);
-        } else if (id.size() > 1) {
+        } else if (id.size() > 1 && !IsHiveRoot(id)) {
             named.deleted.insert(id);
         }
     }

@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/text.h"
+
 namespace pathcheck {
 namespace {
 
 std::string WithoutQuotesAndSurroundingSpaces(std::string text) {
     std::erase(text, '"');
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) {
-        return "";
-    }
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+    return std::string(platform::text::TrimSpaces(text));
 }
 
 }  // namespace

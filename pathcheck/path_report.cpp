@@ -112,7 +112,7 @@ std::string ReportHeading(long lMode, std::string_view name) {
 }
 
 bool IsDllName(std::string_view name) {
-    return name.size() >= 3 && platform::text::AsciiUpper(name.substr(name.size() - 3)) == "DLL";
+    return platform::text::EndsWithIgnoringCase(name, "DLL");
 }
 
 bool FolderNameContains(const PathFolderTable& table, long i, std::string_view name) {

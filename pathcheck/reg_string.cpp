@@ -1,11 +1,11 @@
 #include "pathcheck/reg_string.h"
 
 #include <algorithm>
-#include <array>
 #include <exception>
 
 #include "platform/kernel32.h"
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/text.h"
 #include "platform/window.h"
 
@@ -13,25 +13,7 @@ namespace pathcheck {
 namespace {
 
 namespace reg = platform::registry;
-
-constexpr std::array<RootKeyName, 7> kRootKeyNames{{
-    {"HKEY_CURRENT_USER", "HKCU", reg::kCurrentUser},
-    {"HKEY_LOCAL_MACHINE", "HKLM", reg::kLocalMachine},
-    {"HKEY_CLASSES_ROOT", "HKCR", reg::kClassesRoot},
-    {"HKEY_USERS", "HKUS", reg::kUsers},
-    {"HKEY_PERFORMANCE_DATA", "HKPD", reg::kPerformanceData},
-    {"HKEY_DYN_DATA", "HKDD", reg::kDynData},
-    {"HKEY_CURRENT_CONFIG", "HKCC", reg::kCurrentConfig},
-}};
-
-std::string_view TrimSpaces(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return text.substr(first, last - first + 1);
-}
+namespace root_keys = platform::root_keys;
 
 // The text of a value as the ANSI read returns it: string types converted, anything else
 // as its raw bytes; either up to the first NUL.
@@ -79,29 +61,17 @@ void ShowReadError(const std::string& path, const std::string& name, const std::
 
 }  // namespace
 
-std::span<const RootKeyName> RootKeyNames() {
-    return kRootKeyNames;
-}
-
 std::uint32_t SplitKeyPath(std::string& path, std::string& subkey) {
-    const std::size_t start = path.starts_with('\\') ? 1 : 0;
-    const std::size_t rootEnd = std::min(path.find('\\', start), path.size());
-    const std::string_view rootText = std::string_view(path).substr(start, rootEnd - start);
-    for (const RootKeyName& row : kRootKeyNames) {
-        if (platform::text::EqualsIgnoringCase(rootText, row.longName)) {
-            path.replace(0, rootEnd, row.shortName);
-            break;
-        }
+    const std::string_view rootName = root_keys::SplitRootName(path).rootName;
+    if (const root_keys::RootKeyName* row = root_keys::FindByLongName(rootName)) {
+        const std::size_t rootEnd = (path.starts_with('\\') ? 1 : 0) + rootName.size();
+        path.replace(0, rootEnd, row->shortName);
     }
     const std::size_t slash = path.find('\\');
     subkey = slash == std::string::npos ? std::string() : path.substr(slash + 1);
-    const std::string root = platform::text::AsciiUpper(std::string_view(path).substr(0, slash));
-    for (const RootKeyName& row : kRootKeyNames) {
-        if (root == row.shortName) {
-            return row.root;
-        }
-    }
-    return 0;
+    const root_keys::RootKeyName* row =
+        root_keys::FindByShortName(std::string_view(path).substr(0, slash));
+    return row == nullptr ? 0 : row->root;
 }
 
 std::uint32_t myRegGetKeys(std::string& sPath, std::string& sKey) {
@@ -143,6 +113,7 @@ std::string myRegReadString(std::string sPath, std::string sName, std::string sD
 }
 
 std::string TrimNull(std::string_view chstr) {
+    using platform::text::TrimSpaces;
     std::string_view text = TrimSpaces(chstr);
     if (const auto nul = text.find('\0'); nul != std::string_view::npos) {
         text = TrimSpaces(text.substr(0, nul));

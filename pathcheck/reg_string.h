@@ -4,21 +4,10 @@
 
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 
 namespace pathcheck {
-
-// One row of the root key table: the long name, the short name and the root's 32-bit value.
-struct RootKeyName {
-    std::string_view longName;
-    std::string_view shortName;
-    std::uint32_t root;
-};
-
-// The root key names in the order they are compared.
-std::span<const RootKeyName> RootKeyNames();
 
 // Splits a key path into its root and subkey without side effects. `path` is rewritten with a
 // long root name at its start (after one optional "\") replaced by the short name; `subkey`

@@ -73,12 +73,6 @@ long DeleteKey(RawKey parent, std::string_view subkey);
 // key below `parent` ("", or only backslashes) fails: the key itself is never emptied.
 long DeleteTree(RawKey parent, std::string_view subkey);
 
-// The registry's own name of the key an open handle refers to: the same text for every handle
-// on one key however its path was spelled (short or long root name, letter case, aliases such
-// as HKEY_CLASSES_ROOT). kErrorSuccess with the name, or the error (a predefined root handle
-// may have none).
-long KeyObjectName(RawKey key, std::string& name);
-
 struct Value {
     std::uint32_t type = kRegNone;
     std::vector<std::uint8_t> data;

@@ -90,6 +90,13 @@ bool WriteFileBytes(std::string_view path, std::string_view bytes);
 // the file's place, so that a reader sees the old file or the new one, never part of one. On
 // failure the file is as it was and nothing is left beside it.
 bool ReplaceFileWhole(std::string_view path, std::string_view bytes);
+// A name for a part file beside `path`, on its volume, that this process alone uses: the file
+// `path` is written under it and then moved into place.
+std::string PartFilePath(std::string_view path);
+// Gives the file `from` the name `to` on the same volume, never replacing anything: false, with
+// nothing changed, when a file or folder named `to` exists (however recently it appeared) or the
+// file cannot be moved.
+bool MoveFileNoReplace(std::string_view from, std::string_view to);
 bool DeleteFile(std::string_view path);
 bool CreateDirectory(std::string_view path);
 bool RemoveDirectory(std::string_view path);

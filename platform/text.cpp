@@ -48,6 +48,17 @@ char32_t DecodeOne(std::string_view s, std::size_t& pos) {
     return cp;
 }
 
+constexpr std::string_view kBlanks = " \t";
+
+// The text without any of `characters` at either end.
+std::string_view TrimEnds(std::string_view text, std::string_view characters) {
+    const auto first = text.find_first_not_of(characters);
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(characters) - first + 1);
+}
+
 void AppendUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out.push_back(static_cast<char>(cp));
@@ -137,6 +148,29 @@ std::string AsciiUpper(std::string_view text) {
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() &&
+           EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() &&
+           EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::string_view TrimSpaces(std::string_view text) {
+    return TrimEnds(text, " ");
+}
+
+std::string_view TrimLeadingBlanks(std::string_view text) {
+    text.remove_prefix(std::min(text.find_first_not_of(kBlanks), text.size()));
+    return text;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    return TrimEnds(text, kBlanks);
 }
 
 }  // namespace platform::text

@@ -22,5 +22,13 @@ std::string DecodeRegistryString(std::span<const std::uint8_t> bytes);
 // names this program uses.
 std::string AsciiUpper(std::string_view text);
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
+bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix);
+
+// The text without the spaces at either end.
+std::string_view TrimSpaces(std::string_view text);
+// The text without the blanks (spaces and tabs) at its start, or at either end.
+std::string_view TrimLeadingBlanks(std::string_view text);
+std::string_view TrimBlanks(std::string_view text);
 
 }  // namespace platform::text

@@ -13,25 +13,8 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view TrimLeft(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    return text;
-}
-
-std::string_view Trim(std::string_view text) {
-    text = TrimLeft(text);
-    while (!text.empty() && IsBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    return text.size() >= prefix.size() &&
-           platform::text::EqualsIgnoringCase(text.substr(0, prefix.size()), prefix);
-}
+using platform::text::StartsWithIgnoringCase;
+using platform::text::TrimBlanks;
 
 // One to eight hex digits and nothing else, as a number.
 std::optional<std::uint32_t> HexNumber(std::string_view text) {
@@ -54,7 +37,7 @@ bool ContinuesHexList(std::string_view line) {
     if (line.ends_with('\\')) {
         line.remove_suffix(1);
     }
-    if (Trim(line).empty()) {
+    if (TrimBlanks(line).empty()) {
         return false;
     }
     for (const char c : line) {
@@ -67,7 +50,7 @@ bool ContinuesHexList(std::string_view line) {
 
 // Adds one line's part of a hex list, so that "01,02\" followed by "03" reads as 01,02,03.
 void AppendListPart(std::string& list, std::string_view part) {
-    part = Trim(part);
+    part = TrimBlanks(part);
     if (part.empty()) {
         return;
     }
@@ -82,10 +65,10 @@ void AppendListPart(std::string& list, std::string_view part) {
 std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(list.size() / 3 + 1);
-    list = Trim(list);
+    list = TrimBlanks(list);
     while (!list.empty()) {
         const auto comma = list.find(',');
-        const std::string_view item = Trim(list.substr(0, comma));
+        const std::string_view item = TrimBlanks(list.substr(0, comma));
         const bool last = comma == std::string_view::npos;
         list = last ? std::string_view{} : list.substr(comma + 1);
         if (item.empty() && last) {
@@ -112,8 +95,8 @@ bool RegScriptReader::Line(std::string_view line) {
         case State::kRefused:
             return false;
         case State::kInHexList:
-            if (ContinuesHexList(Trim(line))) {
-                ContinueHexList(Trim(line));
+            if (ContinuesHexList(TrimBlanks(line))) {
+                ContinueHexList(TrimBlanks(line));
                 return true;
             }
             // Any other line ends the list and is read as what it is.
@@ -122,7 +105,7 @@ bool RegScriptReader::Line(std::string_view line) {
         default:
             break;
     }
-    Content(Trim(line));
+    Content(TrimBlanks(line));
     return true;
 }
 
@@ -181,12 +164,12 @@ void RegScriptReader::ValueLine(std::string_view line) {
         Problem("neither a key line nor a value line");
         return;
     }
-    line = TrimLeft(line);
+    line = platform::text::TrimLeadingBlanks(line);
     if (!line.starts_with('=')) {
         Problem("a value name without \"=\" after it");
         return;
     }
-    Data(std::move(name), atName, TrimLeft(line.substr(1)));
+    Data(std::move(name), atName, platform::text::TrimLeadingBlanks(line.substr(1)));
 }
 
 void RegScriptReader::Data(std::string name, bool atName, std::string_view data) {
@@ -249,7 +232,7 @@ void RegScriptReader::StartHexList(RegOperation op, std::string_view list) {
     pendingList_.clear();
     pendingFirstLine_ = std::string(current_);
     state_ = State::kInHexList;
-    ContinueHexList(Trim(list));
+    ContinueHexList(TrimBlanks(list));
 }
 
 void RegScriptReader::ContinueHexList(std::string_view list) {

@@ -40,8 +40,8 @@ HandleValue clsRegistryAccess::CreateKey(std::string_view sPath) const {
 HandleValue clsRegistryAccess::KillKey(std::string_view sPath) const {
     const KeyPath path = ParseKeyPath(sPath);
     reg::Key key;
-    // A root is never deleted, however its path is spelled.
-    if (NamesARoot(path) || OpenKey(sPath, reg::kKeyAllAccess, key) != reg::kErrorSuccess) {
+    // Neither a root nor the root of a hive is deleted, however its path is spelled.
+    if (DeletionRefusal(path) || OpenKey(sPath, reg::kKeyAllAccess, key) != reg::kErrorSuccess) {
         return 0;
     }
     const HandleValue handle = ValueOf(key);

@@ -20,7 +20,6 @@
 #include <vector>
 
 #include "platform/registry.h"
-#include "platform/runtime.h"
 
 namespace registry {
 
@@ -41,7 +40,7 @@ struct ExportLeftOut {
 
     friend bool operator==(const ExportLeftOut&, const ExportLeftOut&) = default;
 };
-// Told each thing an export leaves out, on the exporting thread.
+// Told each thing an export leaves out, on the calling thread.
 using ExportLeftOutReport = std::function<void(const ExportLeftOut&)>;
 
 // A line of a registry script that an import could not read or apply.
@@ -53,8 +52,7 @@ struct ImportProblem {
 
     friend bool operator==(const ImportProblem&, const ImportProblem&) = default;
 };
-// Told each problem of an import, on the importing thread. Unreadable lines come in file order;
-// a line that the registry refused may come after later lines.
+// Told each problem of an import as it occurs, on the calling thread, in file order.
 using ImportProblemReport = std::function<void(const ImportProblem&)>;
 
 class clsRegistryAccess {
@@ -65,7 +63,9 @@ class clsRegistryAccess {
 
     // Creates key in registry (with every missing level; an existing key is opened).
     HandleValue CreateKey(std::string_view sPath) const;
-    // Deletes key from registry (only a key without subkeys); 0 when it still exists.
+    // Deletes key from registry (only a key without subkeys); 0 when it still exists. A root key
+    // and the root of a hive (every key directly below HKEY_USERS or HKEY_LOCAL_MACHINE) are
+    // never deleted: 0 before anything is tried.
     HandleValue KillKey(std::string_view sPath) const;
     // Checks if some key exists (and can be read).
     [[nodiscard]] bool KeyExists(std::string_view sPath) const;
@@ -105,7 +105,9 @@ class clsRegistryAccess {
                     std::vector<EnumeratedValue>& sValue, long OnlyType = -1) const;
 
     // Exports contents of some key (and it's subkeys) to .reg file: 1 when everything was
-    // written, 0 otherwise. The file is created new: an existing file is never overwritten.
+    // written, 0 otherwise. The file is created new: an existing file is never overwritten, nor
+    // one that appears while the export runs. It is written beside its place first and moved
+    // there when complete, so an export that cannot write its file to the end leaves none.
     // The file holds only what an import gives back exactly; everything else (a value or
     // subkey whose name or text the REGEDIT4 form or the ANSI code page cannot carry, a
     // subkey that cannot be read) is left out, told to `LeftOut`, and makes the result 0.
@@ -117,7 +119,10 @@ class clsRegistryAccess {
     // when every line was read and applied; 0 when the file is missing or does not begin with
     // the REGEDIT4 header (nothing applied), and 0 when any line could not be read or applied
     // (the import goes on past it; each is told to `Problems`). Every section creates its key.
-    // A key deletion that names a root as a whole is refused. Sets CreateKeyIfDoesntExists.
+    // A key deletion that names a root as a whole or the root of a hive (every key directly
+    // below HKEY_USERS or HKEY_LOCAL_MACHINE, which the registry cannot delete and a tree
+    // deletion would only empty) is refused before anything is deleted, and told to `Problems`.
+    // Sets CreateKeyIfDoesntExists.
     long ImportFromReg(std::string_view sRegFile, const ImportProblemReport& Problems = {});
 
     // Converts hex (string) into it's binary value...
@@ -140,9 +145,6 @@ class clsRegistryAccess {
 
     HandleValue WriteValue(std::string_view sPath, std::string_view sName, std::uint32_t type,
                            std::span<const std::uint8_t> data) const;
-    bool ExportKeyToReg(const std::string& sPath, platform::runtime::OutputFile& file,
-                        bool IncludeSubkeys, const ExportProgress& Output,
-                        const ExportLeftOutReport& LeftOut) const;
 
     bool createKeyIfMissing_ = true;
 };

@@ -1,18 +1,14 @@
 // ExportToReg: a key tree into a new REGEDIT4 registry script file.
-#include <algorithm>
-#include <condition_variable>
 #include <exception>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/kernel32.h"
 #include "platform/runtime.h"
 #include "registry/key_path.h"
-#include "registry/ordered_lanes.h"
 #include "registry/reg_file_writer.h"
 #include "registry/registry_access.h"
 
@@ -21,11 +17,6 @@ namespace {
 
 namespace reg = platform::registry;
 
-// Threads that read keys: under Wine each keeps one call queued at the server, and costs the
-// process about 1 MB (see the import).
-constexpr unsigned kReaders = 5;
-// Keys read ahead of the writer at most; their sections wait in memory to be written.
-constexpr std::size_t kReadAhead = 32;
 // Bytes gathered before they go to the file.
 constexpr std::size_t kWriteSize = 64 * 1024;
 
@@ -117,108 +108,6 @@ KeyRead ReadKey(const std::string& path, bool includeSubkeys) {
     return read;
 }
 
-// A key the writer has still to write, and the number of its read once one was started.
-struct PendingKey {
-    std::string path;
-    std::optional<std::size_t> read;
-};
-
-// Starts the reads of the keys the writer takes next (the top of its stack), up to kReadAhead
-// started and not yet taken; the very next key is always started. The reads are handed over
-// through one table: a wait object per key would cost a call to the server each under Wine.
-class ReadAhead {
-  public:
-    explicit ReadAhead(bool includeSubkeys)
-        : includeSubkeys_(includeSubkeys), lanes_(kReaders, kReadAhead) {}
-
-    void Start(std::vector<PendingKey>& stack) {
-        // Refilled in bursts: waking an idle reader is itself a call to the server under Wine.
-        if (Started() > kReadAhead / 2 && stack.back().read) {
-            return;
-        }
-        const std::size_t lowest = stack.size() - std::min(stack.size(), kReadAhead);
-        for (std::size_t i = stack.size(); i-- > lowest;) {
-            PendingKey& key = stack[i];
-            if (key.read) {
-                continue;
-            }
-            if (Started() >= kReadAhead && i + 1 != stack.size()) {
-                break;
-            }
-            key.read = next_++;
-            {
-                const std::lock_guard lock(mutex_);
-                ++started_;
-            }
-            lanes_.Post(*key.read,
-                        [this, number = *key.read, path = key.path] { Done(number, Read(path)); });
-        }
-    }
-
-    KeyRead Take(const PendingKey& key) {
-        std::unique_lock lock(mutex_);
-        while (!done_.contains(*key.read)) {
-            awaited_ = *key.read;
-            changed_.wait(lock);
-        }
-        awaited_.reset();
-        const auto found = done_.find(*key.read);
-        Result result = std::move(found->second);
-        done_.erase(found);
-        --started_;
-        lock.unlock();
-        if (result.failure) {
-            std::rethrow_exception(result.failure);
-        }
-        return std::move(result.read);
-    }
-
-  private:
-    std::size_t Started() {
-        const std::lock_guard lock(mutex_);
-        return started_;
-    }
-
-    struct Result {
-        KeyRead read;
-        std::exception_ptr failure;  // no memory for it, for instance
-    };
-
-    Result Read(const std::string& path) const {
-        Result result;
-        try {
-            result.read = ReadKey(path, includeSubkeys_);
-        } catch (...) {
-            result.failure = std::current_exception();
-        }
-        return result;
-    }
-
-    // Wakes the writer once the read it waits for is there and a few more, or no other read is
-    // running: every wake-up is a call to the server under Wine.
-    void Done(std::size_t number, Result result) {
-        std::unique_lock lock(mutex_);
-        done_.emplace(number, std::move(result));
-        if (awaited_ && done_.contains(*awaited_) &&
-            (done_.size() >= kWakeAfter || done_.size() == started_)) {
-            awaited_.reset();
-            lock.unlock();
-            changed_.notify_one();
-        }
-    }
-
-    static constexpr std::size_t kWakeAfter = 6;
-
-    bool includeSubkeys_;
-    std::size_t next_ = 0;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::size_t started_ = 0;  // reads started and not yet taken
-    std::map<std::size_t, Result> done_;
-    std::optional<std::size_t> awaited_;  // the read the writer waits for
-    OrderedLanes lanes_;                  // last: its threads end before the table they fill goes
-};
-
 // Gathers the file's bytes and writes them a large piece at a time.
 class FileWriter {
   public:
@@ -240,73 +129,120 @@ class FileWriter {
     std::string pending_;
 };
 
-}  // namespace
+// How far an export came.
+enum class ExportOutcome {
+    kComplete,    // everything is in the file
+    kLeftOut,     // the file is complete apart from what was left out and reported
+    kNotWritten,  // the file could not be written to its end
+};
 
-long clsRegistryAccess::ExportToReg(std::string_view sPath, std::string_view sRegFile,
-                                    bool IncludeSubkeys, const ExportProgress& Output,
-                                    const ExportLeftOutReport& LeftOut) const {
-    // Created new, so that a file that appears meanwhile is not overwritten either.
-    const auto file = platform::runtime::OutputFile::Open(
-        sRegFile, platform::runtime::OutputFile::Mode::kCreateNew);
-    if (!file || !file->WriteRaw(kRegFileHeader)) {
-        return 0;
-    }
-    try {
-        return ExportKeyToReg(LongRootPath(sPath), *file, IncludeSubkeys, Output, LeftOut) ? 1 : 0;
-    } catch (const std::exception&) {  // no memory or no thread for the export
-        return 0;
-    }
-}
-
-// Writes one key's section, then the sections of its subkeys, depth first. A few threads read
-// the keys the writer needs next, so that the registry (a server under Wine) has work queued;
-// the sections are written in order. Whatever cannot be written exactly is left out and
-// reported; a failed write stops the export there.
-bool clsRegistryAccess::ExportKeyToReg(const std::string& sPath,
-                                       platform::runtime::OutputFile& file, bool IncludeSubkeys,
-                                       const ExportProgress& Output,
-                                       const ExportLeftOutReport& LeftOut) const {
+// Writes one key's section, then the sections of its subkeys, depth first. Whatever cannot be
+// written exactly is left out and reported; a failed write stops the export there.
+ExportOutcome WriteKeyTree(const std::string& top, FileWriter& writer, bool includeSubkeys,
+                           const ExportProgress& progress, const ExportLeftOutReport& report) {
     bool complete = true;
     const auto leaveOut = [&](ExportLeftOut item) {
         complete = false;
-        if (LeftOut) {
-            LeftOut(item);
+        if (report) {
+            report(item);
         }
     };
-    if (auto reason = UnwritableKeyName(sPath, ToAnsi)) {
-        leaveOut({sPath, true, "", std::move(*reason)});
-        return false;
+    if (auto reason = UnwritableKeyName(top, ToAnsi)) {
+        leaveOut({top, true, "", std::move(*reason)});
+        return ExportOutcome::kLeftOut;
     }
-    ReadAhead readAhead(IncludeSubkeys);
-    FileWriter writer(file);
-    std::vector<PendingKey> stack;
-    stack.push_back({sPath, {}});
+    std::vector<std::string> stack{top};  // the keys still to write, the next one last
     while (!stack.empty()) {
-        readAhead.Start(stack);
-        PendingKey pending = std::move(stack.back());
+        const std::string path = std::move(stack.back());
         stack.pop_back();
-        if (Output) {
-            Output(pending.path);
+        if (progress) {
+            progress(path);
         }
-        KeyRead read = readAhead.Take(pending);
+        KeyRead read = ReadKey(path, includeSubkeys);
         if (!read.failure.empty()) {
-            leaveOut({pending.path, true, "", std::move(read.failure)});
+            leaveOut({path, true, "", std::move(read.failure)});
             continue;
         }
         if (!writer.Write(read.section)) {
-            return false;
+            return ExportOutcome::kNotWritten;
         }
         for (OmittedValue& value : read.omitted) {
-            leaveOut({pending.path, false, std::move(value.name), std::move(value.reason)});
+            leaveOut({path, false, std::move(value.name), std::move(value.reason)});
         }
         for (ExportLeftOut& key : read.omittedKeys) {
             leaveOut(std::move(key));
         }
         for (auto name = read.subkeys.rbegin(); name != read.subkeys.rend(); ++name) {
-            stack.push_back({JoinPath(pending.path, *name), {}});
+            stack.push_back(JoinPath(path, *name));
         }
     }
-    return writer.Flush() && complete;
+    if (!writer.Flush()) {
+        return ExportOutcome::kNotWritten;
+    }
+    return complete ? ExportOutcome::kComplete : ExportOutcome::kLeftOut;
+}
+
+// The file an export writes, created new as a part file beside the file asked for. Moved into
+// place, it takes that file's name without replacing a file that appeared meanwhile; otherwise
+// it is deleted when it goes.
+class PartFile {
+  public:
+    explicit PartFile(std::string_view target)
+        : target_(target),
+          path_(platform::runtime::PartFilePath(target)),
+          output_(platform::runtime::OutputFile::Open(
+              path_, platform::runtime::OutputFile::Mode::kCreateNew)),
+          created_(output_ != nullptr) {}
+    PartFile(const PartFile&) = delete;
+    PartFile& operator=(const PartFile&) = delete;
+    ~PartFile() {
+        output_.reset();
+        if (created_ && !placed_) {
+            platform::runtime::DeleteFile(path_);
+        }
+    }
+
+    // nullptr when the part file could not be created.
+    [[nodiscard]] platform::runtime::OutputFile* Output() const { return output_.get(); }
+
+    bool MoveIntoPlace() {
+        output_.reset();  // closed before it moves
+        placed_ = created_ && platform::runtime::MoveFileNoReplace(path_, target_);
+        return placed_;
+    }
+
+  private:
+    std::string target_;
+    std::string path_;
+    std::unique_ptr<platform::runtime::OutputFile> output_;
+    bool created_;
+    bool placed_ = false;
+};
+
+}  // namespace
+
+long clsRegistryAccess::ExportToReg(std::string_view sPath, std::string_view sRegFile,
+                                    bool IncludeSubkeys, const ExportProgress& Output,
+                                    const ExportLeftOutReport& LeftOut) const {
+    // An existing file is never overwritten; one that appears meanwhile is kept by the move.
+    if (platform::runtime::FileLen(sRegFile)) {
+        return 0;
+    }
+    PartFile file(sRegFile);
+    if (file.Output() == nullptr || !file.Output()->WriteRaw(kRegFileHeader)) {
+        return 0;
+    }
+    try {
+        FileWriter writer(*file.Output());
+        const ExportOutcome outcome =
+            WriteKeyTree(LongRootPath(sPath), writer, IncludeSubkeys, Output, LeftOut);
+        if (outcome == ExportOutcome::kNotWritten || !file.MoveIntoPlace()) {
+            return 0;
+        }
+        return outcome == ExportOutcome::kComplete ? 1 : 0;
+    } catch (const std::exception&) {  // no memory for the export
+        return 0;
+    }
 }
 
 }  // namespace registry

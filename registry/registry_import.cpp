@@ -1,7 +1,6 @@
 // ImportFromReg: applies a REGEDIT4 registry script file, read and converted as a stream.
-#include <functional>
-#include <memory>
-#include <mutex>
+#include <exception>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -9,7 +8,6 @@
 #include "platform/runtime.h"
 #include "platform/text.h"
 #include "registry/key_path.h"
-#include "registry/ordered_lanes.h"
 #include "registry/reg_file_reader.h"
 #include "registry/registry_access.h"
 #include "registry/value_data.h"
@@ -20,16 +18,8 @@ namespace {
 namespace reg = platform::registry;
 using Kind = RegOperation::Kind;
 
-// Bytes read from the file at a time; the lines in flight stay within a few of these.
+// Bytes read from the file at a time; the lines in memory stay within a few of these.
 constexpr std::size_t kReadSize = 64 * 1024;
-// Threads that write values. Under Wine every registry call waits for the server's answer, so
-// the threads decide how many calls the server has queued; but each thread costs the process
-// about 1 MB there. Five keep the server busy within twice the memory of Wine's regedit.
-constexpr unsigned kLanes = 5;
-// Value operations handed to a lane at a time, and the batches a lane may hold.
-constexpr std::size_t kBatchOperations = 128;
-constexpr std::size_t kBatchBytes = 1 << 20;
-constexpr std::size_t kBatchesPerLane = 4;
 // A first line longer than this without its CR LF is no header.
 constexpr std::size_t kLongestHeader = 64;
 
@@ -44,8 +34,7 @@ std::string RefusedReason(long error) {
     }
 }
 
-// The key of one section, created when the reader reaches its key line and shared by the jobs
-// that write into it; closed when the last of them is done.
+// The key of one section, created when the reader reaches its key line.
 struct SectionKey {
     std::string path;  // as the file spells it
     reg::Key key;      // empty when it could not be created
@@ -78,64 +67,11 @@ long ApplyValue(reg::RawKey key, const RegOperation& op) {
     }
 }
 
-// Problems found on the lanes, kept for the importing thread.
-class ProblemBox {
-  public:
-    void Add(ImportProblem problem) {
-        const std::lock_guard lock(mutex_);
-        problems_.push_back(std::move(problem));
-    }
-    std::vector<ImportProblem> Take() {
-        const std::lock_guard lock(mutex_);
-        return std::exchange(problems_, {});
-    }
-
-  private:
-    std::mutex mutex_;
-    std::vector<ImportProblem> problems_;
-};
-
-// The value operations of one section, in file order, applied on a lane.
-void ApplyBatch(const SectionKey& section, const std::vector<RegOperation>& batch,
-                ProblemBox& problems) {
-    for (const RegOperation& op : batch) {
-        std::string reason;
-        try {
-            const long error = ApplyValue(section.key.get(), op);
-            if (error != reg::kErrorSuccess) {
-                reason = RefusedReason(error);
-            }
-        } catch (const std::exception& failure) {  // such as a value too large for memory
-            reason = std::string("not applied: ") + failure.what();
-        }
-        if (!reason.empty()) {
-            problems.Add({op.line, DescribeValue(section, op), std::move(reason)});
-        }
-    }
-}
-
-// The lane of a key: the same for every spelling of one key (the registry's own name for it
-// decides), so that everything done to one key stays in file order.
-std::size_t LaneOf(const SectionKey& section) {
-    std::string name;
-    if (reg::KeyObjectName(section.key.get(), name) != reg::kErrorSuccess) {
-        const KeyPath path = ParseKeyPath(section.path);
-        name = std::to_string(path.root) + "\\" + platform::text::AsciiUpper(path.subKey);
-    }
-    return std::hash<std::string>{}(name);
-}
-
-// Applies what the reader hands over as reading the lines one by one would: sections are
-// created and keys deleted on the importing thread; the value operations of a section go to
-// the lane of its key in batches. A key deletion may reach any key, so it waits for every
-// operation before it.
+// Applies what the reader hands over, one operation after another in file order, and reports
+// each problem as it occurs. A section's key stays open for the value lines that follow it.
 class ScriptApplier final : public RegScriptSink {
   public:
-    explicit ScriptApplier(const ImportProblemReport& report)
-        : report_(report), lanes_(kLanes, kBatchesPerLane) {}
-    ScriptApplier(const ScriptApplier&) = delete;
-    ScriptApplier& operator=(const ScriptApplier&) = delete;
-    ~ScriptApplier() = default;
+    explicit ScriptApplier(const ImportProblemReport& report) : report_(report) {}
 
     void Operation(RegOperation&& op) override {
         switch (op.kind) {
@@ -146,7 +82,7 @@ class ScriptApplier final : public RegScriptSink {
                 DeleteTree(op);
                 break;
             default:
-                AddValueOperation(std::move(op));
+                ApplyValueOperation(op);
                 break;
         }
     }
@@ -162,56 +98,30 @@ class ScriptApplier final : public RegScriptSink {
         }
     }
 
-    // Passes on what the lanes found so far.
-    void ReportLaneProblems() {
-        for (ImportProblem& problem : laneProblems_.Take()) {
-            Report(std::move(problem));
-        }
-        for (std::string& failure : lanes_.TakeFailures()) {
-            Report({0, "", "a worker failed: " + failure});
-        }
-    }
-
-    // Waits for every operation; true when every one was applied and no line had a problem.
-    bool Finish() {
-        FlushBatch();
-        lanes_.Drain();
-        section_.reset();
-        ReportLaneProblems();
-        return applied_;
-    }
+    // True when every operation was applied and no line had a problem.
+    [[nodiscard]] bool Applied() const { return applied_; }
 
   private:
     void OpenSection(const RegOperation& op) {
-        FlushBatch();
-        section_ = std::make_shared<SectionKey>();
-        section_->path = op.keyPath;
+        section_ = {};
+        section_.path = op.keyPath;
         const KeyPath path = ParseKeyPath(op.keyPath);
         if (path.root == 0) {
             Report({op.line, "[" + op.keyPath + "]", "no root key name at its start"});
             return;
         }
-        const long error =
-            reg::CreateKey(reg::PredefinedKey(path.root), path.subKey, section_->key);
+        const long error = reg::CreateKey(reg::PredefinedKey(path.root), path.subKey, section_.key);
         if (error != reg::kErrorSuccess) {
             Report({op.line, "[" + op.keyPath + "]", RefusedReason(error)});
-            return;
         }
-        sectionLane_ = LaneOf(*section_);
     }
 
     void DeleteTree(const RegOperation& op) {
-        FlushBatch();
-        section_.reset();
-        lanes_.Drain();
+        section_ = {};
         const std::string line = "[-" + op.keyPath + "]";
         const KeyPath path = ParseKeyPath(op.keyPath);
-        if (path.root == 0) {
-            Report({op.line, line, "no root key name at its start"});
-            return;
-        }
-        if (NamesARoot(path)) {
-            Report({op.line, line, "deleting a root key as a whole is refused"});
+        if (auto refusal = DeletionRefusal(path)) {
+            Report({op.line, line, std::move(*refusal)});
             return;
         }
         const long error = reg::DeleteTree(reg::PredefinedKey(path.root), path.subKey);
@@ -220,40 +130,28 @@ class ScriptApplier final : public RegScriptSink {
         }
     }
 
-    void AddValueOperation(RegOperation&& op) {
-        if (!section_ || !section_->key) {
-            const std::string path = section_ ? section_->path : std::string();
-            Report({op.line, "[" + path + "] " + (op.name.empty() ? "@" : "\"" + op.name + "\""),
-                    "its key could not be created"});
+    void ApplyValueOperation(const RegOperation& op) {
+        if (!section_.key) {
+            Report({op.line, DescribeValue(section_, op), "its key could not be created"});
             return;
         }
-        batchBytes_ += op.bytes.size() + op.text.size();
-        batch_.push_back(std::move(op));
-        if (batch_.size() >= kBatchOperations || batchBytes_ >= kBatchBytes) {
-            FlushBatch();
+        std::string reason;
+        try {
+            if (const long error = ApplyValue(section_.key.get(), op);
+                error != reg::kErrorSuccess) {
+                reason = RefusedReason(error);
+            }
+        } catch (const std::exception& failure) {  // such as a value too large for memory
+            reason = std::string("not applied: ") + failure.what();
         }
-    }
-
-    void FlushBatch() {
-        if (batch_.empty()) {
-            return;
+        if (!reason.empty()) {
+            Report({op.line, DescribeValue(section_, op), std::move(reason)});
         }
-        lanes_.Post(sectionLane_,
-                    [section = section_, batch = std::move(batch_), problems = &laneProblems_] {
-                        ApplyBatch(*section, batch, *problems);
-                    });
-        batch_ = {};
-        batchBytes_ = 0;
     }
 
     const ImportProblemReport& report_;
     bool applied_ = true;
-    ProblemBox laneProblems_;  // outlives the lanes, whose last jobs may still add to it
-    OrderedLanes lanes_;
-    std::shared_ptr<SectionKey> section_;
-    std::size_t sectionLane_ = 0;
-    std::vector<RegOperation> batch_;
-    std::size_t batchBytes_ = 0;
+    SectionKey section_;  // the latest section; no key before the first or after a deletion
 };
 
 // Feeds the reader the lines of a block of complete ANSI lines; false when the header is
@@ -295,7 +193,6 @@ ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applie
         if (!headerRead && cutter.Rest().size() > kLongestHeader) {
             return ReadOutcome::kNotAScript;
         }
-        applier.ReportLaneProblems();
     }
     // The last line, without CR LF (a file of one line is its header alone).
     if (!reader.Line(platform::kernel32::AnsiToUtf8(cutter.Rest()))) {
@@ -327,14 +224,13 @@ long clsRegistryAccess::ImportFromReg(std::string_view sRegFile,
                 report({1, "", "not a REGEDIT4 registry script"});
                 return 0;
             case ReadOutcome::kUnreadable:
-                applier.Finish();
                 report({0, "", "the file could not be read to its end"});
                 return 0;
             case ReadOutcome::kRead:
                 break;
         }
-        return applier.Finish() ? 1 : 0;
-    } catch (const std::exception& failure) {  // no memory for a line, no thread to start
+        return applier.Applied() ? 1 : 0;
+    } catch (const std::exception& failure) {  // no memory for a line
         report({0, "", std::string("the import stopped: ") + failure.what()});
         return 0;
     }

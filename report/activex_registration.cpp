@@ -93,11 +93,7 @@ RegistrationEntry LookUp(const std::string& keyPath, const std::string& copy, bo
 }  // namespace
 
 std::string WithoutSurroundingQuotes(std::string_view path) {
-    const auto first = path.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return "";
-    }
-    path = path.substr(first, path.find_last_not_of(' ') - first + 1);
+    path = platform::text::TrimSpaces(path);
     if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
         path = path.substr(1, path.size() - 2);
     }

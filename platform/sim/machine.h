@@ -118,6 +118,9 @@ class Machine {
     std::string programFolder = "C:\\Program Files\\Kelvra";
     std::string systemFolder = "C:\\WINDOWS\\system32";
     std::string windowsFolder = "C:\\WINDOWS";
+    // Bytes the disk can still take, nullopt for any number: a write that does not fit writes
+    // what fits and fails, as on a full disk.
+    std::optional<std::size_t> freeDiskBytes;
 
     // --- Environment (names compare without regard to case).
     std::map<std::string, std::pair<std::string, std::string>>

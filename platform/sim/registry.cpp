@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/sim/machine.h"
 #include "platform/text.h"
 
@@ -18,7 +19,7 @@ constexpr std::uint32_t kWriteBits = 0x0002 | 0x0004 | 0x0020 | 0x10000 | 0x4000
 
 NodePtr NodeOf(RawKey key) {
     auto& m = sim::machine();
-    if (key >= kClassesRoot && key <= kDynData) {
+    if (root_keys::IsRootValue(key)) {
         const auto root = static_cast<std::uint32_t>(key);
         const auto overridden = m.rootOverrides.find(root);
         return overridden != m.rootOverrides.end() ? overridden->second : m.registryRoots.at(root);
@@ -111,7 +112,7 @@ void KeyTraits::close(RawKey key) noexcept {
 }
 
 RawKey PredefinedKey(std::uint32_t root) noexcept {
-    return (root >= kClassesRoot && root <= kDynData) ? RawKey{root} : 0;
+    return root_keys::IsRootValue(root) ? RawKey{root} : 0;
 }
 
 long OpenKey(RawKey parent, std::string_view subkey, std::uint32_t access, Key& key) {
@@ -171,7 +172,7 @@ long DeleteKey(RawKey parent, std::string_view subkey) {
         if (!base->subkeys.empty()) {
             return kErrorAccessDenied;
         }
-        if (parent >= kClassesRoot && parent <= kDynData) {
+        if (root_keys::IsRootValue(parent)) {
             return kErrorAccessDenied;
         }
         // Find and unlink it from its parent.
@@ -328,17 +329,6 @@ long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
         return kErrorInvalidHandle;
     }
     overrides[root] = node;
-    return kErrorSuccess;
-}
-
-long KeyObjectName(RawKey key, std::string& name) {
-    const std::lock_guard lock(RegistryMutex());
-    NodePtr node;
-    if (const long error = LiveNode(key, node); error != kErrorSuccess) {
-        return error;
-    }
-    // The node itself is the key: its address names it while it lives.
-    name = "sim:" + std::to_string(reinterpret_cast<std::uintptr_t>(node.get()));
     return kErrorSuccess;
 }
 

@@ -16,6 +16,10 @@ std::string ParentFolder(const std::string& absolute) {
     return cut == std::string::npos ? "" : absolute.substr(0, cut == 2 ? 3 : cut);
 }
 
+std::size_t FreeBytes(const sim::Machine& m) {
+    return m.freeDiskBytes.value_or(std::string_view::npos);
+}
+
 class SimOutputFile final : public OutputFile {
   public:
     explicit SimOutputFile(std::string path) : path_(std::move(path)) {}
@@ -25,12 +29,17 @@ class SimOutputFile final : public OutputFile {
     }
 
     bool WriteRaw(std::string_view bytes) override {
-        sim::File* file = sim::machine().FindFile(path_);
+        auto& m = sim::machine();
+        sim::File* file = m.FindFile(path_);
         if (file == nullptr) {
             return false;
         }
-        file->bytes += bytes;
-        return true;
+        const std::string_view fitting = bytes.substr(0, std::min(bytes.size(), FreeBytes(m)));
+        file->bytes += fitting;
+        if (m.freeDiskBytes) {
+            *m.freeDiskBytes -= fitting.size();
+        }
+        return fitting.size() == bytes.size();
     }
 
   private:
@@ -307,6 +316,26 @@ bool WriteStandardError(std::string_view bytes) {
 
 void SuppressSystemErrorBoxes() {
     sim::machine().systemErrorBoxesSuppressed = true;
+}
+
+std::string PartFilePath(std::string_view path) {
+    return std::string(path) + ".sim.part";
+}
+
+bool MoveFileNoReplace(std::string_view from, std::string_view to) {
+    auto& m = sim::machine();
+    const sim::File* file = m.FindFile(from);
+    const std::string target = m.Absolute(to);
+    const std::string folder = ParentFolder(target);
+    if (file == nullptr || file->heldExclusively || m.FindFile(target) != nullptr ||
+        m.FolderExists(target) || !m.FolderExists(folder) || m.FolderIsReadOnly(folder) ||
+        m.FolderIsReadOnly(ParentFolder(m.Absolute(from)))) {
+        return false;
+    }
+    const sim::File moved = *file;
+    m.RemoveFile(from);
+    m.AddFile(target, moved.bytes, moved.lastWrite, moved.attributes);
+    return true;
 }
 
 bool ReplaceFileWhole(std::string_view path, std::string_view bytes) {

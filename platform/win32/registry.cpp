@@ -5,13 +5,14 @@
 #include <algorithm>
 
 #include "platform/registry.h"
+#include "platform/root_keys.h"
 #include "platform/text.h"
 
 namespace platform::registry {
 namespace {
 
 bool IsPredefined(RawKey key) {
-    return key >= kClassesRoot && key <= kDynData;
+    return root_keys::IsRootValue(key);
 }
 
 // A predefined root is the sign-extended 32-bit value (0x80000001 is 0xFFFFFFFF80000001 on
@@ -34,19 +35,6 @@ RawKey FromHkey(HKEY key) {
         return low;
     }
     return value;
-}
-
-// NtQueryKey from ntdll, for the key's own name (KeyNameInformation).
-using NtQueryKeyFunction = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-constexpr int kKeyNameInformation = 3;
-
-NtQueryKeyFunction NtQueryKey() {
-    static const auto function = [] {
-        const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-        const FARPROC address = ntdll ? ::GetProcAddress(ntdll, "NtQueryKey") : nullptr;
-        return reinterpret_cast<NtQueryKeyFunction>(reinterpret_cast<void*>(address));
-    }();
-    return function;
 }
 
 // True for a subkey path of nothing but backslashes, which names the parent itself.
@@ -230,33 +218,6 @@ long OverridePredefinedKey(std::uint32_t root, RawKey replacement) {
         return kErrorInvalidHandle;
     }
     return RegOverridePredefKey(ToHkey(root), replacement == 0 ? nullptr : ToHkey(replacement));
-}
-
-long KeyObjectName(RawKey key, std::string& name) {
-    const NtQueryKeyFunction query = NtQueryKey();
-    if (query == nullptr || IsPredefined(key)) {
-        return kErrorInvalidHandle;
-    }
-    // KEY_NAME_INFORMATION: the name's length in bytes, then the name.
-    std::vector<ULONG> buffer(130);
-    while (true) {
-        ULONG needed = 0;
-        const auto bytes = static_cast<ULONG>(buffer.size() * sizeof(ULONG));
-        const LONG status = query(ToHkey(key), kKeyNameInformation, buffer.data(), bytes, &needed);
-        constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005);
-        constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023);
-        if ((status == kBufferOverflow || status == kBufferTooSmall) && needed > bytes) {
-            buffer.resize(needed / sizeof(ULONG) + 1);
-            continue;
-        }
-        if (status != 0) {
-            return kErrorInvalidHandle;
-        }
-        const ULONG nameBytes = std::min<ULONG>(buffer[0], bytes - sizeof(ULONG));
-        const auto* chars = reinterpret_cast<const wchar_t*>(buffer.data() + 1);
-        name = Utf8(chars, nameBytes / sizeof(wchar_t));
-        return kErrorSuccess;
-    }
 }
 
 Host RegistryHost() {

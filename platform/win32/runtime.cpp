@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -411,11 +412,22 @@ std::vector<std::string> ProgramArguments() {
     return result;
 }
 
+std::string PartFilePath(std::string_view path) {
+    // The process, the time and a count of the names given out: no other writer picks it.
+    static std::atomic<unsigned> named{0};
+    return std::string(path) + "." + std::to_string(::GetCurrentProcessId()) + "-" +
+           std::to_string(::GetTickCount64()) + "-" + std::to_string(++named) + ".part";
+}
+
+bool MoveFileNoReplace(std::string_view from, std::string_view to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when `to` exists; without
+    // MOVEFILE_COPY_ALLOWED it stays a rename on one volume.
+    return ::MoveFileExW(Widen(from).c_str(), Widen(to).c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool ReplaceFileWhole(std::string_view path, std::string_view bytes) {
-    // A name of its own beside the target, on the same volume, so that the move is a rename.
     const std::wstring target = Widen(path);
-    const std::wstring part = target + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(::GetTickCount64()) + L".part";
+    const std::wstring part = Widen(PartFilePath(path));
     {
         const UniqueFile file{::CreateFileW(part.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                             FILE_ATTRIBUTE_NORMAL, nullptr)};

@@ -70,6 +70,14 @@ TEST_F(RegistryExport, AnExistingFileIsNeverOverwritten) {
     ASSERT_TRUE(platform::runtime::WriteFileBytes(file, "keep me"));
     EXPECT_EQ(reg_.ExportToReg(Key(), file), 0);
     EXPECT_EQ(platform::runtime::ReadFileBytes(file), "keep me");
+    // Nor one that appears while the export runs; and what the export wrote goes with it.
+    const std::string racing = File("racing.reg");
+    EXPECT_EQ(reg_.ExportToReg(
+                  Key(), racing, true,
+                  [&](std::string_view) { platform::runtime::WriteFileBytes(racing, "theirs"); }),
+              0);
+    EXPECT_EQ(platform::runtime::ReadFileBytes(racing), "theirs");
+    EXPECT_EQ(platform::runtime::Dir(racing + "*.part"), "");
 }
 
 TEST_F(RegistryExport, DwordBinaryAndDefaultValueLines) {

@@ -225,7 +225,7 @@ TEST_F(RegistryImport, RefusedOperationsAreReportedAndTheRestApplied) {
 
 TEST_F(RegistryImport, EverySpellingOfAKeyKeepsFileOrder) {
     // Each key is written under several spellings, the earlier sections long, the later ones
-    // short; each value must end as the file's last line for it says, whichever thread wrote it.
+    // short; each value must end as the file's last line for it says.
     const std::string sub = SubKey();
     const std::vector<std::pair<std::string, std::string>> spellings = {
         {"HKEY_CURRENT_USER\\" + sub + "\\K", ""},
@@ -307,6 +307,59 @@ TEST_F(RegistryImport, TheWholeClassesRootDeletionIsRefused) {
     EXPECT_EQ(ProblemLines(), (std::vector<std::size_t>{2, 3, 4}));
     EXPECT_EQ(reg_.ReadString("HKCR\\KelvraTests.Root", ""), "kept");
     reg::DeleteTree(reg::PredefinedKey(reg::kClassesRoot), "KelvraTests.Root");
+}
+
+// While it lives, HKEY_USERS stands for a scratch key in this process, so that the test reaches
+// no user's settings on any machine.
+class UsersRedirected {
+  public:
+    explicit UsersRedirected(std::string_view scratchSubKey) {
+        reg::Key scratch;
+        EXPECT_EQ(reg::CreateKey(reg::PredefinedKey(reg::kCurrentUser), scratchSubKey, scratch), 0);
+        EXPECT_EQ(reg::OverridePredefinedKey(reg::kUsers, scratch.get()), 0);
+    }
+    UsersRedirected(const UsersRedirected&) = delete;
+    UsersRedirected& operator=(const UsersRedirected&) = delete;
+    ~UsersRedirected() { reg::OverridePredefinedKey(reg::kUsers, 0); }
+};
+
+TEST_F(RegistryImport, TheRootOfAHiveIsNeverEmptied) {
+    // The registry cannot delete these keys: a tree deletion would empty them and fail only at
+    // their root. HKEY_LOCAL_MACHINE is the test run's scratch key on a real registry.
+    const UsersRedirected users(SubKey() + "\\Users");
+    const std::vector<std::string> hives = {"HKUS\\.DEFAULT", "HKUS\\S-1-5-21-1-2-3-1000",
+                                            "HKLM\\SOFTWARE", "HKLM\\SYSTEM",
+                                            "HKLM\\HARDWARE", "HKLM\\SAM",
+                                            "HKLM\\SECURITY", "HKLM\\KelvraTests.Hive"};
+    for (const std::string& hive : hives) {
+        reg_.WriteString(hive, "canary", "alive");
+        reg_.WriteString(hive + "\\KelvraTests.Canary", "canary", "alive");
+    }
+    reg_.WriteString("HKLM\\SOFTWARE\\KelvraTests.Below", "v", "1");
+    EXPECT_EQ(Import({"[-HKEY_USERS\\.DEFAULT]",                 // line 2
+                      "[-hkus\\\\s-1-5-21-1-2-3-1000\\]",        // 3
+                      "[-\\HKEY_LOCAL_MACHINE\\SOFTWARE]",       // 4
+                      "[-HKLM\\\\system\\\\]",                   // 5
+                      "[-hklm\\Hardware]",                       // 6
+                      "[-HKLM\\SAM]",                            // 7
+                      "[-HKEY_LOCAL_MACHINE\\SECURITY\\]",       // 8
+                      "[-HKLM\\KelvraTests.Hive]",               // 9
+                      "[-HKLM\\SOFTWARE\\KelvraTests.Below]"}),  // 10: below a hive's root
+              0);
+    EXPECT_EQ(ProblemLines(), (std::vector<std::size_t>{2, 3, 4, 5, 6, 7, 8, 9}));
+    EXPECT_FALSE(reg_.KeyExists("HKLM\\SOFTWARE\\KelvraTests.Below"));
+    // KillKey refuses them too, even one without subkeys.
+    reg::DeleteTree(reg::PredefinedKey(reg::kLocalMachine), "KelvraTests.Hive\\KelvraTests.Canary");
+    EXPECT_EQ(reg_.KillKey("hklm\\KelvraTests.Hive\\"), 0u);
+    for (const std::string& hive : hives) {
+        EXPECT_EQ(reg_.ReadString(hive, "canary"), "alive") << hive;
+        if (hive.starts_with("HKLM\\")) {
+            reg_.KillValue(hive, "canary");
+            reg::DeleteTree(reg::PredefinedKey(reg::kLocalMachine),
+                            hive.substr(5) + "\\KelvraTests.Canary");
+        }
+    }
+    reg::DeleteTree(reg::PredefinedKey(reg::kLocalMachine), "KelvraTests.Hive");
 }
 
 }  // namespace

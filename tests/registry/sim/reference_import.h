@@ -1,7 +1,7 @@
 // The plain reference for ImportFromReg on the simulated machine: the operations of a script
 // applied one by one, on the calling thread, in the order the lines come. Small on purpose so
-// that it is obviously right; the import, whatever threads it uses, must leave exactly the same
-// registry and give the same result. Also a picture of the whole simulated registry to compare.
+// that it is obviously right; the import must leave exactly the same registry and give the same
+// result. Also a picture of the whole simulated registry to compare.
 #pragma once
 
 #include <map>
@@ -54,8 +54,8 @@ inline long Import(std::string_view ansiScript) {
                 break;
             case RegOperation::Kind::kDeleteTree:
                 section.reset();
-                error = root == 0 || NamesARoot(path) ? reg::kErrorAccessDenied
-                                                      : reg::DeleteTree(root, path.subKey);
+                error = DeletionRefusal(path) ? reg::kErrorAccessDenied
+                                              : reg::DeleteTree(root, path.subKey);
                 break;
             case RegOperation::Kind::kDeleteValue:
                 error =

@@ -1,4 +1,4 @@
-// The threaded import against the plain reference that applies the lines one by one: generated
+// The import against the plain reference that applies the lines one by one: generated
 // scripts that write, overwrite and delete a few keys under many spellings, with unreadable
 // lines among them, must leave the same registry and give the same result.
 #include <gtest/gtest.h>
