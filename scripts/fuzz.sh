@@ -20,8 +20,9 @@ for target in reg_import reg_import_differential reg_import_invariant hex_text k
     corpus="$work/$target"
     mkdir -p "$corpus"
     cp fuzz/corpus/$target/* "$corpus/"
-    if [[ $target == pe_image || $target == version_resource ]] && [[ -d build/linux/testdata ]]; then
-        find build/linux/testdata -name '*.dll' -exec cp {} "$corpus/" \;
+    testdata=$(ls -d build/linux/testdata build/linux-asan/testdata 2>/dev/null | head -n 1 || true)
+    if [[ $target == pe_image || $target == version_resource ]] && [[ -n $testdata ]]; then
+        find "$testdata" -name '*.dll' -exec cp {} "$corpus/" \;
     fi
     echo "=== ${target}_fuzz for ${seconds}s"
     if ! build/fuzz/bin/${target}_fuzz "$corpus" -max_total_time="$seconds" -max_len=65536 \
