@@ -193,7 +193,7 @@ class CopyThatCannotBeLoaded : public ::testing::Test {
         EXPECT_EQ(loaded.version.FileDate(), kKnownDate);
         const fileinfo::LoadDiagnosis& diagnosis = loaded.version.Diagnosis();
         EXPECT_TRUE(diagnosis.loadFailed);
-        EXPECT_NE(diagnosis.loadError, 0u);
+        EXPECT_NE(diagnosis.loadError, 0u) << text;
         EXPECT_TRUE(platform::text::EqualsIgnoringCase(diagnosis.copyPath, path_))
             << diagnosis.copyPath;
     }
@@ -231,7 +231,8 @@ TEST_F(CopyThatCannotBeLoaded, ACopyOfTheOtherMachine) {
     ExpectCantLoadRow(loaded, static_cast<std::int64_t>(bytes.size()));
     EXPECT_EQ(loaded.version.FileVersion(), "6.0.8169.0");
     const fileinfo::LoadDiagnosis& diagnosis = loaded.version.Diagnosis();
-    EXPECT_EQ(diagnosis.loadError, 193u);  // not a valid image for this process
+    EXPECT_EQ(diagnosis.loadError, 193u)  // not a valid image for this process
+        << loaded.version.FilePathName();
     EXPECT_EQ(diagnosis.copyMachine, MachineOf(OtherArchFolder()));
     EXPECT_FALSE(diagnosis.copyCanBeLoaded);
     EXPECT_EQ(diagnosis.missingImport, "");
