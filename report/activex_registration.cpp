@@ -8,6 +8,7 @@
 #include "platform/pe_image.h"
 #include "platform/registry.h"
 #include "platform/runtime.h"
+#include "platform/scripting.h"
 #include "platform/text.h"
 #include "report/json_report.h"
 
@@ -27,8 +28,7 @@ bool IsBareName(std::string_view path) {
 }
 
 bool IsFile(const std::string& path) {
-    const auto attributes = platform::kernel32::GetFileAttributes(path);
-    return attributes && (*attributes & platform::kernel32::kFileAttributeDirectory) == 0;
+    return platform::scripting::FileSystemObject{}.FileExists(path);
 }
 
 // The path through which two names of one file compare equal: full, with long names.

@@ -16,49 +16,34 @@ namespace {
 using win32::ComPtr;
 using win32::UniqueBstr;
 
-// The library's attributes, given back to it when the object goes.
-class LibraryAttributes {
+// Attributes that a type library or a type information lends out, given back to it when the
+// object goes.
+template <typename Owner, typename Attributes, auto Get, auto Release>
+class LentAttributes {
   public:
-    explicit LibraryAttributes(ITypeLib* library) : library_(library) {
-        if (FAILED(library_->GetLibAttr(&attributes_))) {
+    explicit LentAttributes(Owner* owner) : owner_(owner) {
+        if (FAILED((owner_->*Get)(&attributes_))) {
             attributes_ = nullptr;
         }
     }
-    LibraryAttributes(const LibraryAttributes&) = delete;
-    LibraryAttributes& operator=(const LibraryAttributes&) = delete;
-    ~LibraryAttributes() {
+    LentAttributes(const LentAttributes&) = delete;
+    LentAttributes& operator=(const LentAttributes&) = delete;
+    ~LentAttributes() {
         if (attributes_ != nullptr) {
-            library_->ReleaseTLibAttr(attributes_);
+            (owner_->*Release)(attributes_);
         }
     }
-    [[nodiscard]] const TLIBATTR* get() const { return attributes_; }
+    [[nodiscard]] const Attributes* get() const { return attributes_; }
 
   private:
-    ITypeLib* library_;
-    TLIBATTR* attributes_ = nullptr;
+    Owner* owner_;
+    Attributes* attributes_ = nullptr;
 };
 
-// A type's attributes, given back to its type information when the object goes.
-class TypeAttributes {
-  public:
-    explicit TypeAttributes(ITypeInfo* info) : info_(info) {
-        if (FAILED(info_->GetTypeAttr(&attributes_))) {
-            attributes_ = nullptr;
-        }
-    }
-    TypeAttributes(const TypeAttributes&) = delete;
-    TypeAttributes& operator=(const TypeAttributes&) = delete;
-    ~TypeAttributes() {
-        if (attributes_ != nullptr) {
-            info_->ReleaseTypeAttr(attributes_);
-        }
-    }
-    [[nodiscard]] const TYPEATTR* get() const { return attributes_; }
-
-  private:
-    ITypeInfo* info_;
-    TYPEATTR* attributes_ = nullptr;
-};
+using LibraryAttributes =
+    LentAttributes<ITypeLib, TLIBATTR, &ITypeLib::GetLibAttr, &ITypeLib::ReleaseTLibAttr>;
+using TypeAttributes =
+    LentAttributes<ITypeInfo, TYPEATTR, &ITypeInfo::GetTypeAttr, &ITypeInfo::ReleaseTypeAttr>;
 
 std::string GuidText(const GUID& guid) {
     wchar_t text[40] = {};
