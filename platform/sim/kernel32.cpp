@@ -10,20 +10,6 @@
 namespace platform::kernel32 {
 namespace {
 
-std::string BaseName(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
-// LoadLibrary and GetModuleHandle add ".dll" to a name without an extension.
-std::string WithDefaultExtension(std::string_view name) {
-    const std::string base = BaseName(name);
-    if (base.find('.') == std::string::npos) {
-        return std::string(name) + ".dll";
-    }
-    return std::string(name);
-}
-
 // What the start-up code of a DLL that records its loader does.
 void RecordLoadingProcess(sim::Machine& m, const std::string& path) {
     const sim::File* file = m.FindFile(path);
@@ -54,14 +40,14 @@ void ModuleTraits::close(RawModule module) noexcept {
 
 Module LoadLibrary(std::string_view name) {
     auto& m = sim::machine();
-    const std::string wanted = WithDefaultExtension(name);
+    const std::string wanted = sim::WithDefaultExtension(name);
     const auto result = sim::SearchLibrary(m, wanted);
     if (!result.path) {
         m.lastError = result.error;
         return Module{};
     }
     m.lastError = 0;
-    const bool mapped = !m.modules.contains(text::AsciiUpper(BaseName(*result.path)));
+    const bool mapped = sim::MapsAnew(m, *result.path);
     Module module{m.AddLoadedModule(*result.path)};
     if (mapped && m.libraryStartup) {
         m.libraryStartup(*result.path);
@@ -74,7 +60,7 @@ Module LoadLibrary(std::string_view name) {
 
 RawModule GetModuleHandle(std::string_view name) {
     auto& m = sim::machine();
-    const std::string upper = text::AsciiUpper(BaseName(WithDefaultExtension(name)));
+    const std::string upper = text::AsciiUpper(sim::BaseName(sim::WithDefaultExtension(name)));
     for (const auto& [handle, moduleName] : m.moduleHandles) {
         if (moduleName == upper) {
             m.lastError = 0;

@@ -13,7 +13,6 @@
 #include "platform/library_probe_server.h"
 #include "platform/sim/library_search.h"
 #include "platform/sim/machine.h"
-#include "platform/text.h"
 
 namespace platform::library_probe {
 namespace {
@@ -66,13 +65,6 @@ StartUp StartUpOf(sim::Machine& m, const std::string& bytes) {
         return {StartUp::Kind::kShowsBox};
     }
     return {};
-}
-
-std::string WithDefaultExtension(std::string_view name) {
-    const auto cut = name.find_last_of("\\/");
-    const std::string_view base = cut == std::string_view::npos ? name : name.substr(cut + 1);
-    return base.find('.') == std::string_view::npos ? std::string(name) + ".dll"
-                                                    : std::string(name);
 }
 
 }  // namespace
@@ -138,12 +130,10 @@ Ending Probe::Exchange(const std::string& request, std::string& answer) {
     StartUp startUp;
     if (parsed && parsed->kind == protocol::Request::Kind::kLoad) {
         startUp = process_->Inside(m, [&] {
-            const auto found = sim::SearchLibrary(m, WithDefaultExtension(parsed->name));
+            const auto found = sim::SearchLibrary(m, sim::WithDefaultExtension(parsed->name));
             const sim::File* file = found.path ? m.FindFile(*found.path) : nullptr;
-            const bool mapped =
-                file != nullptr && !m.modules.contains(text::AsciiUpper(
-                                       file->path.substr(file->path.rfind('\\') + 1)));
-            return mapped ? StartUpOf(m, file->bytes) : StartUp{};
+            return file != nullptr && sim::MapsAnew(m, file->path) ? StartUpOf(m, file->bytes)
+                                                                   : StartUp{};
         });
     }
     const Ending timedOut{Ending::Kind::kTimedOut, 0, 0, options_.limitSeconds};

@@ -18,11 +18,6 @@ std::string Join(std::string folder, std::string_view name) {
     return folder + std::string(name);
 }
 
-std::string BaseName(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
 constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorModNotFound = 126;
 constexpr std::uint32_t kErrorBadExeFormat = 193;
@@ -145,6 +140,22 @@ LibrarySearchResult Search(Machine& machine, std::string_view name, int depth,
 LibrarySearchResult SearchLibrary(Machine& machine, std::string_view name) {
     std::vector<std::string> loading{text::AsciiUpper(BaseName(name))};
     return Search(machine, name, 0, loading);
+}
+
+std::string BaseName(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+}
+
+std::string WithDefaultExtension(std::string_view name) {
+    if (BaseName(name).find('.') == std::string::npos) {
+        return std::string(name) + ".dll";
+    }
+    return std::string(name);
+}
+
+bool MapsAnew(const Machine& machine, std::string_view path) {
+    return !machine.modules.contains(text::AsciiUpper(BaseName(path)));
 }
 
 }  // namespace platform::sim

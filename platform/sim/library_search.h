@@ -20,4 +20,12 @@ struct LibrarySearchResult {
 
 LibrarySearchResult SearchLibrary(Machine& machine, std::string_view name);
 
+// The file name at the end of a path.
+std::string BaseName(std::string_view path);
+// The name as LoadLibrary and GetModuleHandle take it: ".dll" added when it has no extension.
+std::string WithDefaultExtension(std::string_view name);
+// Whether loading the file at `path` maps it anew (and runs its start-up code): no module of
+// its name is loaded yet.
+bool MapsAnew(const Machine& machine, std::string_view path);
+
 }  // namespace platform::sim
