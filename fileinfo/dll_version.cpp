@@ -78,11 +78,6 @@ LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileRe
     return diagnosis;
 }
 
-std::string FileNameOf(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
-}
-
 }  // namespace
 
 std::string ProbeEndingText(const platform::library_probe::Ending& ending) {
@@ -119,7 +114,7 @@ std::string CantLoadText(const LoadDiagnosis& diagnosis, std::string_view name) 
         reason = diagnosis.loadErrorText;
         // System texts name the file as an insert ("%1 is not a valid Win32 application.").
         if (const auto insert = reason.find("%1"); insert != std::string::npos) {
-            reason.replace(insert, 2, FileNameOf(diagnosis.copyPath));
+            reason.replace(insert, 2, platform::text::FileNameOf(diagnosis.copyPath));
         }
     } else {
         reason = "error " + std::to_string(diagnosis.loadError);

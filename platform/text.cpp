@@ -160,6 +160,16 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix) {
            EqualsIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
+std::string_view FileNameOf(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+std::string_view FolderOf(std::string_view path) {
+    const auto cut = path.find_last_of("\\/");
+    return cut == std::string_view::npos ? std::string_view{} : path.substr(0, cut + 1);
+}
+
 std::string_view TrimSpaces(std::string_view text) {
     return TrimEnds(text, " ");
 }

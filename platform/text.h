@@ -25,6 +25,11 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix);
 bool EndsWithIgnoringCase(std::string_view text, std::string_view suffix);
 
+// The file name at the end of a path (after its last "\\" or "/"), and the folder before it,
+// that separator included ("" when there is none).
+std::string_view FileNameOf(std::string_view path);
+std::string_view FolderOf(std::string_view path);
+
 // The text without the spaces at either end.
 std::string_view TrimSpaces(std::string_view text);
 // The text without the blanks (spaces and tabs) at its start, or at either end.

@@ -2,13 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/text.h"
+
 namespace report {
 namespace {
-
-std::string FolderOf(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? "" : path.substr(0, cut + 1));
-}
 
 bool SameRelease(const FileVersionNumber& a, const FileVersionNumber& b) {
     return a.major == b.major && a.minor == b.minor && a.build == b.build;
@@ -89,7 +86,7 @@ std::string RuntimeReleaseNote(const std::vector<RuntimeFileInUse>& files) {
     for (const RuntimeFileInUse& file : files) {
         if (file.copy && file.copy->version) {
             note += separator + file.name + " " + file.copy->versionText + " in " +
-                    FolderOf(file.copy->path);
+                    std::string(platform::text::FolderOf(file.copy->path));
             separator = ", ";
         }
     }

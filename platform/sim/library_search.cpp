@@ -143,8 +143,7 @@ LibrarySearchResult SearchLibrary(Machine& machine, std::string_view name) {
 }
 
 std::string BaseName(std::string_view path) {
-    const auto cut = path.find_last_of("\\/");
-    return std::string(cut == std::string_view::npos ? path : path.substr(cut + 1));
+    return std::string(text::FileNameOf(path));
 }
 
 std::string WithDefaultExtension(std::string_view name) {
