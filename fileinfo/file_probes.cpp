@@ -110,14 +110,6 @@ bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
     return located;
 }
 
-std::string GetModulePath(std::string_view name) {
-    const auto module = platform::kernel32::GetModuleHandle(name);
-    if (module == 0) {
-        return "";
-    }
-    return platform::kernel32::GetModuleFileName(module);
-}
-
 std::string GetErrorText(std::uint32_t code) {
     const auto message = platform::kernel32::FormatSystemMessage(code);
     if (!message || message->size() < 2) {

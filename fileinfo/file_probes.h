@@ -24,7 +24,7 @@ struct LoadAttempt {
 // Locates `name`: a name ending in "EXE" (any case) only in the current folder (or at the
 // path it names); any other name through the platform's library search, which `probe` runs
 // in a process of its own (it loads the file, so its start-up code runs there, and frees it
-// again) and which gives the module's full path as GetModulePath would. A name the search
+// again) and which gives the module's full path as GetModuleFileName gives it. A name the search
 // cannot load goes to the closed library's FINDFILEINPATH, also in the probe, which may
 // rewrite `name`; the file then counts as not located. `path` receives the path or "Unable to
 // locate"; `lastError` the last-error code of the last platform or closed-library call;
@@ -32,9 +32,6 @@ struct LoadAttempt {
 // closed_library::Unavailable when the closed library is needed and cannot be called.
 bool LocateFile(std::string& name, std::string& path, std::uint32_t& lastError,
                 platform::library_probe::Probe& probe, LoadAttempt* attempt = nullptr);
-
-// The full path of a module of that name loaded in this process, however long; "".
-std::string GetModulePath(std::string_view name);
 
 // The system's message text for `code` without its line end; "" when it has none.
 std::string GetErrorText(std::uint32_t code);

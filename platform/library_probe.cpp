@@ -234,6 +234,12 @@ namespace {
 
 std::atomic<int> g_probesStarted{0};
 
+// The full path of a module of that name loaded in this process, however long; "".
+std::string GetModulePath(std::string_view name) {
+    const auto module = kernel32::GetModuleHandle(name);
+    return module == 0 ? "" : kernel32::GetModuleFileName(module);
+}
+
 LoadAnswer Load(const std::string& name) {
     LoadAnswer answer;
     {
@@ -241,9 +247,7 @@ LoadAnswer Load(const std::string& name) {
         answer.lastError = kernel32::GetLastError();
         if (module) {
             answer.loaded = true;
-            if (const auto handle = kernel32::GetModuleHandle(name); handle != 0) {
-                answer.modulePath = kernel32::GetModuleFileName(handle);
-            }
+            answer.modulePath = GetModulePath(name);
         }
     }  // freed before the answer goes out: what its end does is part of this request
     return answer;
