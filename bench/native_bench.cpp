@@ -15,7 +15,7 @@ constexpr const char* kTree = "Software\\KelvraBench";
 void BM_ReportRun(benchmark::State& state) {
     platform::sim::Reset();
     report::VerificationReport report;
-    platform::sim::RecordingSurface surface(16800);
+    platform::sim::RecordingSurface surface(platform::window::kDesignWindowWidthTwips);
     for (auto _ : state) {
         const std::string text = report.Run(surface);
         benchmark::DoNotOptimize(text.data());

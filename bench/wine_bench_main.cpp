@@ -12,6 +12,7 @@
 #include "platform/library_probe.h"
 #include "platform/process_stats.h"
 #include "platform/window.h"
+#include "platform/window_layout.h"
 #include "registry/registry_access.h"
 #include "report/verification_report.h"
 
@@ -25,7 +26,8 @@ double MillisecondsSince(Clock::time_point start) {
 
 int Report(int runs) {
     report::VerificationReport report;
-    const auto surface = platform::window::CreateOffscreenSurface(16800, 13290);
+    const auto surface = platform::window::CreateOffscreenSurface(
+        platform::window::kDesignWindowWidthTwips, platform::window::kDesignClientHeightTwips);
     std::vector<double> times;
     for (int run = 0; run < runs; ++run) {
         const auto start = Clock::now();
@@ -48,7 +50,8 @@ void PrintResources(const char* label, const platform::process::Resources& r) {
 
 int Soak(int runs) {
     report::VerificationReport report;
-    const auto surface = platform::window::CreateOffscreenSurface(16800, 13290);
+    const auto surface = platform::window::CreateOffscreenSurface(
+        platform::window::kDesignWindowWidthTwips, platform::window::kDesignClientHeightTwips);
     for (int run = 0; run < 20; ++run) {
         report.Run(*surface);
     }

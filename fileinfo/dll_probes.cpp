@@ -78,7 +78,15 @@ std::string FirstMissingImport(const FileRecord& record) {
 }
 
 int get_dll_machine_type(std::string_view path) {
-    return MachineKind(ReadFileRecord(path));
+    switch (MachineOf(ReadFileRecord(path))) {
+        case MachineKind::kX86:
+            return 1;
+        case MachineKind::kX64:
+            return 2;
+        case MachineKind::kUnknown:
+            break;
+    }
+    return 0;
 }
 
 }  // namespace fileinfo

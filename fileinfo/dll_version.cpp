@@ -71,7 +71,7 @@ LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileRe
     if (const auto copy = platform::FindDllOnSearchPath(name)) {
         const FileRecord& record = records.Of(*copy);
         diagnosis.copyPath = *copy;
-        diagnosis.copyMachine = MachineKind(record);
+        diagnosis.copyMachine = MachineOf(record);
         diagnosis.copyCanBeLoaded = CanDllBeLoaded(record);
         diagnosis.missingImport = FirstMissingImport(record);
     }
@@ -132,6 +132,10 @@ std::string CDLLVersion::GetOSVersion() const {
 namespace fileinfo {
 
 void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
+    if (m_Locator == nullptr) {
+        throw std::logic_error("CDLLVersion needs a file locator to load a file's information");
+    }
+    FileRecords& records = m_Locator->Records();
     m_Diagnosis = {};
     m_Located = false;
     m_DescribedFilePath.clear();
@@ -152,7 +156,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     std::string path(1024, ' ');
     std::uint32_t lastError = 0;
     LoadAttempt attempt;
-    if (LocateFile(sModule, path, lastError, m_Probe, &attempt)) {
+    if (LocateFile(sModule, path, lastError, m_Locator->Probe(), &attempt)) {
         m_FilePathName = path;
         m_Located = !path.empty();
     } else if (lastError == 0) {
@@ -175,7 +179,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     } else if (registration.notRegistered) {
         m_FileRegistrationInfo = "Not Registered";
     } else if (path == kUnableToLocate && attempt.failed) {
-        m_Diagnosis = Diagnose(sModule, attempt, m_Records);
+        m_Diagnosis = Diagnose(sModule, attempt, records);
         const bool probeEnded =
             attempt.probe.kind != platform::library_probe::Ending::Kind::kAnswered;
         if (m_Diagnosis.copyPath.empty() && probeEnded) {
@@ -205,7 +209,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     m_FileDate = {};
     if (path != kUnableToLocate) {
         m_DescribedFilePath = path;
-        const FileRecord& record = m_Records.Of(path);
+        const FileRecord& record = records.Of(path);
         m_FileVersion = platform::text::TrimSpaces(record.versionText);
         if (record.size) {
             m_FileSize = *record.size;

@@ -21,7 +21,7 @@ struct LoadDiagnosis {
                                   // when the probe that loads files gave none: see `probe`)
     std::string loadErrorText;    // the system's text for that code, "" when it has none
     std::string copyPath;         // the copy in a folder of the search, "" when there is none
-    int copyMachine = 0;          // 1 a 32-bit x86 image, 2 an x64 image, 0 neither
+    MachineKind copyMachine = MachineKind::kUnknown;
     bool copyCanBeLoaded = false;
     std::string missingImport;              // the first DLL it imports that cannot be found, or ""
     platform::library_probe::Ending probe;  // how the probe ended when it gave no answer
@@ -39,10 +39,10 @@ std::string ProbeEndingText(const platform::library_probe::Ending& ending);
 
 class CDLLVersion {
   public:
-    // The files' start-up code runs in a probe process that this object starts when it
-    // first needs one, with these options.
-    explicit CDLLVersion(platform::library_probe::Options probeOptions = {})
-        : m_Probe(std::move(probeOptions)) {}
+    // Without a locator it can only name the Windows version: LoadFileInfo throws.
+    CDLLVersion() = default;
+    // Finds files through the run's locator, which must outlive it.
+    explicit CDLLVersion(FileLocator& locator) : m_Locator(&locator) {}
 
     [[nodiscard]] const std::string& FilePathName() const { return m_FilePathName; }
     [[nodiscard]] const platform::runtime::DateTime& FileDate() const { return m_FileDate; }
@@ -56,10 +56,6 @@ class CDLLVersion {
     [[nodiscard]] const std::string& DescribedFilePath() const { return m_DescribedFilePath; }
     // Why the last file could not be loaded, when it could not.
     [[nodiscard]] const LoadDiagnosis& Diagnosis() const { return m_Diagnosis; }
-
-    // The records of the files this object has read (the files of its rows and their
-    // copies), each read once for the object's life.
-    [[nodiscard]] FileRecords& Records() { return m_Records; }
 
     // The running Windows version's name, from the system's version record.
     [[nodiscard]] std::string GetOSVersion() const;
@@ -82,8 +78,7 @@ class CDLLVersion {
     LoadDiagnosis m_Diagnosis;
     bool m_Located = false;
     std::string m_DescribedFilePath;
-    FileRecords m_Records;
-    platform::library_probe::Probe m_Probe;
+    FileLocator* m_Locator = nullptr;
 };
 
 }  // namespace fileinfo

@@ -3,6 +3,7 @@
 #include <span>
 
 #include "fileinfo/version_text.h"
+#include "platform/kernel32.h"
 #include "platform/pe_image.h"
 #include "platform/text.h"
 
@@ -53,14 +54,31 @@ FileRecord ReadFileRecord(std::string_view path) {
     return record;
 }
 
-int MachineKind(const FileRecord& record) {
+MachineKind MachineOf(const FileRecord& record) {
     if (record.machine == platform::pe::kMachineI386) {
-        return 1;
+        return MachineKind::kX86;
     }
     if (record.machine == platform::pe::kMachineAmd64) {
-        return 2;
+        return MachineKind::kX64;
     }
-    return 0;
+    return MachineKind::kUnknown;
+}
+
+MachineKind ProgramMachine() {
+    return platform::kernel32::ProcessMachine() == platform::pe::kMachineAmd64 ? MachineKind::kX64
+                                                                               : MachineKind::kX86;
+}
+
+std::string MachineText(MachineKind machine) {
+    switch (machine) {
+        case MachineKind::kX86:
+            return "x86";
+        case MachineKind::kX64:
+            return "x64";
+        case MachineKind::kUnknown:
+            break;
+    }
+    return "unknown";
 }
 
 const FileRecord& FileRecords::Of(std::string_view path) {

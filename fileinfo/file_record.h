@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/library_probe.h"
 #include "platform/runtime.h"
 #include "platform/type_library.h"
 #include "platform/version.h"
@@ -36,8 +37,14 @@ struct FileRecord {
 // nothing known.
 FileRecord ReadFileRecord(std::string_view path);
 
-// 1 for a 32-bit x86 image, 2 for an x64 image, 0 for anything else.
-int MachineKind(const FileRecord& record);
+// The machine an image is built for, as the report tells it apart.
+enum class MachineKind { kUnknown, kX86, kX64 };
+
+MachineKind MachineOf(const FileRecord& record);
+// The machine this program runs as (and so its probe, and the loads the report asks for).
+MachineKind ProgramMachine();
+// "x86", "x64" or "unknown".
+std::string MachineText(MachineKind machine);
 
 // One run's records: each file is read the first time it is asked for. Paths that differ only
 // in letter case name one record.
@@ -47,6 +54,22 @@ class FileRecords {
 
   private:
     std::map<std::string, FileRecord> byPath_;  // by upper-cased path
+};
+
+// What one run finds its files with: the probe process in which the library search loads
+// them (started when first needed) and the records of the copies it has read. The run owns
+// it; the file information object and the blocks after the file table use it.
+class FileLocator {
+  public:
+    explicit FileLocator(platform::library_probe::Options probeOptions = {})
+        : probe_(std::move(probeOptions)) {}
+
+    [[nodiscard]] platform::library_probe::Probe& Probe() { return probe_; }
+    [[nodiscard]] FileRecords& Records() { return records_; }
+
+  private:
+    platform::library_probe::Probe probe_;
+    FileRecords records_;
 };
 
 }  // namespace fileinfo

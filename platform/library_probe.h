@@ -20,6 +20,9 @@ namespace platform::library_probe {
 // The argument that makes the program a probe; it takes no other argument.
 inline constexpr std::string_view kProbeArgument = "/library-probe";
 
+// How long a request (a file's start-up code) may take unless the owner sets another limit.
+inline constexpr int kDefaultLimitSeconds = 10;
+
 // Why a request has no answer of the probe's.
 struct Ending {
     enum class Kind {
@@ -61,7 +64,7 @@ struct FindAnswer {
 
 struct Options {
     // How long a request may take, in seconds.
-    int limitSeconds = 10;
+    int limitSeconds = kDefaultLimitSeconds;
     // Window runs: while the probe shows a window of its own (a DLL's start-up box that a
     // person may be reading), the limit does not run out.
     bool waitWhileProbeShowsWindow = false;

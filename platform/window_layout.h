@@ -39,7 +39,10 @@ inline constexpr int kDefaultDpi = 96;
 int TwipsToPixels(double twips, int dpi);
 double PixelsToTwips(int pixels, int dpi);
 
-// The design of the window, twips: its client area and where that lies on the screen.
+// The design of the window, twips: its outer width (frame included), across which the
+// report is drawn and its columns are laid out, its client area and where that lies on the
+// screen.
+inline constexpr int kDesignWindowWidthTwips = 16800;
 inline constexpr int kDesignClientWidthTwips = 16570;
 inline constexpr int kDesignClientHeightTwips = 13290;
 inline constexpr int kDesignClientLeftTwips = 320;

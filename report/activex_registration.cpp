@@ -10,7 +10,7 @@
 #include "platform/runtime.h"
 #include "platform/scripting.h"
 #include "platform/text.h"
-#include "report/json_report.h"
+#include "report/report_blocks.h"
 
 namespace report {
 namespace {
@@ -211,28 +211,30 @@ ControlRegistration CheckRegistration(const platform::type_library::TypeLibraryI
     return registration;
 }
 
-std::string RunActiveXRegistration(platform::window::Surface& surface,
-                                   std::vector<FileRowRecord>& rows,
-                                   fileinfo::FileRecords& records) {
-    std::string lines;
-    for (FileRowRecord& row : rows) {
+void CollectRegistrations(ReportFacts& facts, fileinfo::FileLocator& locator) {
+    for (FileRowRecord& row : facts.files) {
         if (row.loadInfoFailed || row.filePath.empty()) {
             continue;
         }
-        const fileinfo::FileRecord& record = records.Of(row.filePath);
-        if (!record.typeLibrary) {
-            continue;
+        const fileinfo::FileRecord& record = locator.Records().Of(row.filePath);
+        if (record.typeLibrary) {
+            row.registration = CheckRegistration(*record.typeLibrary, row.filePath);
         }
-        row.registration = CheckRegistration(*record.typeLibrary, row.filePath);
-        lines += RegistrationLine(row.name, *row.registration) + '\r';
+    }
+}
+
+std::string ActiveXBlockText(const ReportFacts& facts) {
+    std::string lines;
+    for (const FileRowRecord& row : facts.files) {
+        if (row.registration) {
+            lines += RegistrationLine(row.name, *row.registration) + '\r';
+        }
     }
     if (lines.empty()) {
         return "";
     }
     // Laid out as the PATH block is: the heading, an empty line, the lines, an empty line.
-    const std::string block = std::string(kActiveXHeading) + "\r\r" + lines + "\r";
-    surface.Print(block, false);
-    return block;
+    return std::string(kActiveXHeading) + "\r\r" + lines + "\r";
 }
 
 }  // namespace report

@@ -1,7 +1,7 @@
 // Whether each ActiveX control of the list is registered for the copy that the report found:
 // the type library and the classes that the copy's own type library names, looked up in this
 // program's view of HKEY_CLASSES_ROOT (the view the application itself reads), with one verdict
-// per file and the block "ActiveX registration" that lists them after the PATH block.
+// per file. The block "ActiveX registration" that lists them is in report_blocks.h.
 #pragma once
 
 #include <cstdint>
@@ -10,13 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "fileinfo/file_record.h"
 #include "platform/type_library.h"
-#include "platform/window.h"
 
 namespace report {
-
-struct FileRowRecord;
 
 inline constexpr std::string_view kActiveXHeading = "ActiveX registration";
 
@@ -77,13 +73,5 @@ std::string_view VerdictName(RegistrationVerdict verdict);
 // The registration of the copy at `copyPath`, whose type library is `library`.
 ControlRegistration CheckRegistration(const platform::type_library::TypeLibraryInfo& library,
                                       std::string_view copyPath);
-
-// Checks every row whose file (located, or the copy found) carries a type library, keeps the
-// result in the row, and draws the block: the heading, an empty line and one line per such row
-// in the rows' order. Returns the block's text ("" when no row has a line, and nothing is
-// drawn), each line ended by CR.
-std::string RunActiveXRegistration(platform::window::Surface& surface,
-                                   std::vector<FileRowRecord>& rows,
-                                   fileinfo::FileRecords& records);
 
 }  // namespace report

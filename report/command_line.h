@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/library_probe.h"
+
 namespace report {
 
 inline constexpr std::string_view kStandardOutputName = "-";
@@ -23,17 +25,16 @@ inline constexpr int kExitAllInPlace = 0;  // every file located, install folder
 inline constexpr int kExitSomethingMissing = 1;
 inline constexpr int kExitUsageOrOutput = 2;  // a usage error, or an output that cannot be written
 
-// How long a file's start-up code may take, in seconds.
-inline constexpr int kDefaultTimeoutSeconds = 10;
+// The longest time a file's start-up code may be given, in seconds.
 inline constexpr int kLongestTimeoutSeconds = 600;
 
 struct CommandLine {
     enum class Mode { kWindow, kUnattended, kUsage, kError, kLibraryProbe };
     Mode mode = Mode::kWindow;
-    std::optional<std::string> reportFile;        // /report
-    std::optional<std::string> jsonFile;          // /json
-    int timeoutSeconds = kDefaultTimeoutSeconds;  // /timeout
-    std::string error;                            // kError: what is wrong, one line
+    std::optional<std::string> reportFile;                               // /report
+    std::optional<std::string> jsonFile;                                 // /json
+    int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds;  // /timeout
+    std::string error;  // kError: what is wrong, one line
 };
 
 // Reads the arguments that follow the program's name.

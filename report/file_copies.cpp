@@ -20,18 +20,8 @@ FileVersionNumber VersionNumberOf(std::uint32_t fileVersionMS, std::uint32_t fil
             static_cast<std::uint16_t>(fileVersionLS & 0xFFFFu)};
 }
 
-std::string MachineText(int machine) {
-    switch (machine) {
-        case 1:
-            return "x86";
-        case 2:
-            return "x64";
-        default:
-            return "unknown";
-    }
-}
-
-std::vector<std::string> CopyNotes(const std::vector<FileCopy>& copies, int programMachine) {
+std::vector<std::string> CopyNotes(const std::vector<FileCopy>& copies,
+                                   fileinfo::MachineKind programMachine) {
     std::vector<std::string> notes;
     const auto inUse =
         std::find_if(copies.begin(), copies.end(), [](const FileCopy& copy) { return copy.inUse; });
@@ -49,14 +39,15 @@ std::vector<std::string> CopyNotes(const std::vector<FileCopy>& copies, int prog
         notes.push_back("An older copy comes first: " + newest->path + " further along is " +
                         newest->versionText);
     }
-    if (inUse->machine != 0 && inUse->machine != programMachine) {
+    if (inUse->machine != fileinfo::MachineKind::kUnknown && inUse->machine != programMachine) {
         const auto own = std::find_if(inUse + 1, copies.end(), [&](const FileCopy& copy) {
             return copy.machine == programMachine;
         });
         if (own != copies.end()) {
-            notes.push_back("The copy in use is built for " + MachineText(inUse->machine) + ": " +
-                            own->path + " further along is built for " +
-                            MachineText(programMachine) + ", as this program is");
+            notes.push_back("The copy in use is built for " +
+                            fileinfo::MachineText(inUse->machine) + ": " + own->path +
+                            " further along is built for " + fileinfo::MachineText(programMachine) +
+                            ", as this program is");
         }
     }
     return notes;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fileinfo/file_record.h"
 #include "platform/runtime.h"
 
 namespace report {
@@ -37,21 +38,19 @@ struct FileCopy {
     std::string path;
     std::optional<FileVersionNumber> version;  // nullopt: no version resource
     std::string versionText;                   // "" without a version resource
-    int machine = 0;                           // 1 x86, 2 x64, 0 no image of either
+    fileinfo::MachineKind machine = fileinfo::MachineKind::kUnknown;
     std::optional<std::int64_t> size;
     std::optional<platform::runtime::DateTime> date;
     bool inUse = false;  // the copy the file's row names
     friend bool operator==(const FileCopy&, const FileCopy&) = default;
 };
 
-// "x86", "x64" or "unknown".
-std::string MachineText(int machine);
-
-// The notes on a file's copies (in search order) for a program built for `programMachine`
-// (1 x86, 2 x64), none when no copy is in use: the newest copy further along of the machine
+// The notes on a file's copies (in search order) for a program built for `programMachine`,
+// none when no copy is in use: the newest copy further along of the machine
 // of the copy in use, when it is newer than that copy; the first copy further along of the
 // program's machine, when the copy in use is of the other one.
-std::vector<std::string> CopyNotes(const std::vector<FileCopy>& copies, int programMachine);
+std::vector<std::string> CopyNotes(const std::vector<FileCopy>& copies,
+                                   fileinfo::MachineKind programMachine);
 
 // One of the compiler run-time files and its copy in use, if any.
 struct RuntimeFileInUse {

@@ -9,6 +9,7 @@
 #include "fileinfo/dll_version.h"
 #include "platform/window.h"
 #include "report/column_layout.h"
+#include "report/report_facts.h"
 
 namespace report {
 
@@ -25,8 +26,15 @@ inline constexpr std::string_view kErrorRowPrefix = "  Error loading file info f
 void clsVersionLoadFileInfo(fileinfo::CDLLVersion& clsVersion, std::string& sModule,
                             std::string& sCLSID, std::string& sCLSIDVer, long& ierr);
 
-// Draws the row of file pass `pass` (1 to 19) and returns its result line.
-std::string RunFilePass(platform::window::Surface& surface, fileinfo::CDLLVersion& version,
-                        const ColumnPositions& columns, int pass);
+// Loads the information of the file of pass `pass` (1 to 19) and returns what its row shows.
+FileRowRecord CollectFileRow(fileinfo::CDLLVersion& version, int pass);
+
+// The row's result line in the report text: the error row, or the path, Reg_Info, date, size
+// and version separated by commas ("na" for no date or size).
+std::string FileRowLine(const FileRowRecord& row);
+
+// Draws the row at the columns, set apart by an empty line before the rows of passes 15 and 16.
+void DrawFileRow(platform::window::Surface& surface, const ColumnPositions& columns,
+                 const FileRowRecord& row);
 
 }  // namespace report

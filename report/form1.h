@@ -28,7 +28,8 @@ std::string ProgressText(const VerificationReport::Progress& progress);
 class Form1 final : public platform::window::FormEvents {
   public:
     // `timeoutSeconds`: how long a file's start-up code may take while it shows no window.
-    explicit Form1(int timeoutSeconds = 10) : report_({timeoutSeconds, true}) {}
+    explicit Form1(int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds)
+        : report_({timeoutSeconds, true}) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
     // Stops a run in progress (ending its probe) and waits for it.

@@ -17,26 +17,26 @@ std::string InstallFolderMessage(bool exists) {
     return std::string(kInstallFolder) + (exists ? " Folder exists" : " Folder does not exist");
 }
 
-InstallFolderResult RunInstallFolderChecks(platform::window::Surface& surface,
-                                           const platform::scripting::FileSystemObject& fso,
-                                           pathcheck::PathFolderTable& pathTable,
-                                           std::string& installFolder) {
-    InstallFolderResult result;
-    installFolder = kInstallFolder;
-    result.installFolderExists = fso.FolderExists(installFolder);
-    result.message = InstallFolderMessage(result.installFolderExists);
+void CollectInstallFolderChecks(ReportFacts& facts,
+                                const platform::scripting::FileSystemObject& fso,
+                                pathcheck::PathFolderTable& pathTable) {
+    facts.installFolder.path = kInstallFolder;
+    facts.installFolder.exists = fso.FolderExists(facts.installFolder.path);
+    const std::string folderName(kApplicationFolderName);
+    pathcheck::display_path_info(pathTable, fso, 1, facts.pathReport, folderName);
+    facts.pathTable = pathTable;
+    facts.installFolderChecked = true;
+}
+
+void DrawInstallFolderChecks(platform::window::Surface& surface, const ReportFacts& facts) {
     SpacerLines(surface, 3);
     surface.Print("  Check that install folder exists", true);
     SpacerLines(surface, 1);
-    surface.Print("  " + result.message, false);
-
-    const std::string folderName(kApplicationFolderName);
-    pathcheck::display_path_info(pathTable, fso, 1, result.pathReport, folderName);
+    surface.Print("  " + InstallFolderMessage(facts.installFolder.exists), false);
     SpacerLines(surface, 3);  // the first of them ends the message line
     surface.Print("  Check that install folder is included in PATH", true);
     SpacerLines(surface, 1);
-    surface.Print("  " + result.pathReport, false);
-    return result;
+    surface.Print("  " + facts.pathReport, false);
 }
 
 }  // namespace report

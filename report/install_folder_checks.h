@@ -8,6 +8,7 @@
 #include "pathcheck/path_table.h"
 #include "platform/scripting.h"
 #include "platform/window.h"
+#include "report/report_facts.h"
 
 namespace report {
 
@@ -17,16 +18,14 @@ inline constexpr std::string_view kApplicationFolderName = "Quorvane";
 // "<install folder> Folder exists" or "<install folder> Folder does not exist".
 std::string InstallFolderMessage(bool exists);
 
-// Draws both sections and returns the two result lines of the pass: the install folder
-// message and the PATH search report.
-struct InstallFolderResult {
-    bool installFolderExists = false;
-    std::string message;
-    std::string pathReport;
-};
-InstallFolderResult RunInstallFolderChecks(platform::window::Surface& surface,
-                                           const platform::scripting::FileSystemObject& fso,
-                                           pathcheck::PathFolderTable& pathTable,
-                                           std::string& installFolder);
+// Checks the install folder and has the PATH search report name the PATH folders that contain
+// the application's folder name, building `pathTable` when it is still empty; the facts get
+// both, and the table as it then is.
+void CollectInstallFolderChecks(ReportFacts& facts,
+                                const platform::scripting::FileSystemObject& fso,
+                                pathcheck::PathFolderTable& pathTable);
+
+// Both sections as the window shows them, each after its heading.
+void DrawInstallFolderChecks(platform::window::Surface& surface, const ReportFacts& facts);
 
 }  // namespace report

@@ -6,9 +6,6 @@
 
 #include "pathcheck/path_notes.h"
 #include "pathcheck/path_report.h"
-#include "pathcheck/path_text.h"
-#include "report/file_table.h"
-#include "report/install_folder_checks.h"
 
 namespace report {
 namespace {
@@ -58,7 +55,7 @@ Json CopyJson(const fileinfo::LoadDiagnosis& diagnosis) {
         return nullptr;
     }
     return Json{{"path", diagnosis.copyPath},
-                {"machine", MachineText(diagnosis.copyMachine)},
+                {"machine", fileinfo::MachineText(diagnosis.copyMachine)},
                 {"canBeLoaded", diagnosis.copyCanBeLoaded},
                 {"missingImport", TextOrNull(diagnosis.missingImport)}};
 }
@@ -68,7 +65,7 @@ Json CopiesJson(const std::vector<FileCopy>& copies) {
     for (const FileCopy& copy : copies) {
         list.push_back({{"path", copy.path},
                         {"version", TextOrNull(copy.versionText)},
-                        {"machine", MachineText(copy.machine)},
+                        {"machine", fileinfo::MachineText(copy.machine)},
                         {"size", copy.size ? Json(*copy.size) : Json(nullptr)},
                         {"date", copy.date ? DateOrNull(*copy.date) : Json(nullptr)},
                         {"inUse", copy.inUse}});
@@ -176,47 +173,6 @@ std::string IsoDateTime(const platform::runtime::DateTime& time, bool utc) {
     std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d%s", time.year, time.month,
                   time.day, time.hour, time.minute, time.second, utc ? "Z" : "");
     return text;
-}
-
-bool InstallFolderIsOnPath(const ReportFacts& facts) {
-    const std::string wanted = pathcheck::FolderKey(facts.installFolder.path);
-    const auto& table = facts.pathTable;
-    for (long k = 1; k <= table.numPathFolders; ++k) {
-        const auto index = static_cast<std::size_t>(k);
-        if (index < table.PathFullName.size() &&
-            pathcheck::FolderKey(table.PathFullName[index]) == wanted) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts) {
-    std::vector<std::string> folders;
-    const auto& table = facts.pathTable;
-    for (long k = 1; k <= table.numPathFolders; ++k) {
-        const auto index = static_cast<std::size_t>(k);
-        if (index < table.PathFullName.size() &&
-            pathcheck::FolderNameContains(table, k, kApplicationFolderName)) {
-            folders.push_back(table.PathFullName[index]);
-        }
-    }
-    return folders;
-}
-
-bool EverythingInPlace(const ReportFacts& facts) {
-    // A pass that failed may have left its row, or the install folder's facts, unrecorded.
-    if (!facts.failedPasses.empty() || facts.files.size() != kFileList.size()) {
-        return false;
-    }
-    for (const FileRowRecord& row : facts.files) {
-        if (!row.located ||
-            (row.registration && row.registration->verdict != RegistrationVerdict::kRegistered)) {
-            return false;
-        }
-    }
-    return facts.installFolder.exists && InstallFolderIsOnPath(facts) &&
-           ShareOneRelease(facts.runtimeFiles);
 }
 
 std::string JsonReport(const ReportFacts& facts, const RunContext& context) {

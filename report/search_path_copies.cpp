@@ -9,6 +9,7 @@
 #include "platform/kernel32.h"
 #include "platform/pe_image.h"
 #include "platform/text.h"
+#include "report/report_blocks.h"
 
 namespace report {
 namespace {
@@ -37,14 +38,10 @@ FileCopy CopyOf(const fileinfo::FileRecord& record) {
             VersionNumberOf(record.fixedVersion->fileVersionMS, record.fixedVersion->fileVersionLS);
     }
     copy.versionText = record.versionText;
-    copy.machine = fileinfo::MachineKind(record);
+    copy.machine = fileinfo::MachineOf(record);
     copy.size = record.size;
     copy.date = record.date;
     return copy;
-}
-
-int ProgramMachine() {
-    return platform::kernel32::ProcessMachine() == platform::pe::kMachineAmd64 ? 2 : 1;
 }
 
 // The paths of every copy of the rows' files, row by row, in search order: one listing of
@@ -126,7 +123,7 @@ std::string FileEntryText(const FileRowRecord& row) {
             inUse = true;
         } else {
             others += std::string{kTab} + "also " + copy.path + " " + VersionWords(copy) + " " +
-                      MachineText(copy.machine) + kCr;
+                      fileinfo::MachineText(copy.machine) + kCr;
         }
     }
     if (!inUse) {
@@ -154,40 +151,34 @@ std::vector<std::string> SearchFoldersOnce() {
     return folders;
 }
 
-std::string CopiesBlockText(const std::vector<FileRowRecord>& rows, std::string_view runtimeNote) {
+void CollectCopies(ReportFacts& facts, fileinfo::FileLocator& locator) {
+    const std::string currentFolder = platform::runtime::CurDir();
+    const std::vector<std::vector<std::string>> paths = CopyPaths(facts.files);
+    const fileinfo::MachineKind programMachine = fileinfo::ProgramMachine();
+    for (std::size_t i = 0; i < facts.files.size(); ++i) {
+        FileRowRecord& row = facts.files[i];
+        row.copies = CopiesOfRow(row, paths[i], locator.Records(), currentFolder);
+        row.notes = CopyNotes(row.copies, programMachine);
+    }
+    facts.runtimeFiles = RuntimeFilesInUse(facts.files);
+}
+
+std::string CopiesBlockText(const ReportFacts& facts) {
     // Laid out as the PATH block is: the heading, an empty line, and an empty line after each
     // file's lines and after the run-time note.
     std::string entries;
-    for (const FileRowRecord& row : rows) {
+    for (const FileRowRecord& row : facts.files) {
         if (row.copies.size() > 1 || !row.notes.empty()) {
             entries += FileEntryText(row) + kCr;
         }
     }
-    if (!runtimeNote.empty()) {
-        entries += std::string(runtimeNote) + kCr + kCr;
+    if (const std::string note = RuntimeReleaseNote(facts.runtimeFiles); !note.empty()) {
+        entries += note + kCr + kCr;
     }
     if (entries.empty()) {
         return "";
     }
     return std::string(kCopiesHeading) + kCr + kCr + entries;
-}
-
-std::string RunSearchPathCopies(platform::window::Surface& surface, fileinfo::FileRecords& records,
-                                ReportFacts& facts) {
-    const std::string currentFolder = platform::runtime::CurDir();
-    const std::vector<std::vector<std::string>> paths = CopyPaths(facts.files);
-    const int programMachine = ProgramMachine();
-    for (std::size_t i = 0; i < facts.files.size(); ++i) {
-        FileRowRecord& row = facts.files[i];
-        row.copies = CopiesOfRow(row, paths[i], records, currentFolder);
-        row.notes = CopyNotes(row.copies, programMachine);
-    }
-    facts.runtimeFiles = RuntimeFilesInUse(facts.files);
-    const std::string text = CopiesBlockText(facts.files, RuntimeReleaseNote(facts.runtimeFiles));
-    if (!text.empty()) {
-        surface.Print(text, false);  // where the block before it ended, after its empty line
-    }
-    return text;
 }
 
 }  // namespace report

@@ -2,11 +2,12 @@
 
 #include <optional>
 
-#include "fileinfo/dll_version.h"
+#include "fileinfo/os_version.h"
 #include "platform/kernel32.h"
 #include "platform/library_probe.h"
 #include "platform/runtime.h"
 #include "platform/window.h"
+#include "platform/window_layout.h"
 #include "report/json_report.h"
 #include "report/verification_report.h"
 
@@ -53,8 +54,8 @@ RunContext ContextNow() {
     RunContext context;
     context.programVersion = KELVRA_PROGRAM_VERSION;
     context.machineName = platform::kernel32::ComputerName();
-    context.osName = fileinfo::CDLLVersion{}.GetOSVersion();
     context.osVersion = platform::kernel32::GetVersionEx();
+    context.osName = fileinfo::OsNameFor(context.osVersion);
     context.generatedUtc = platform::runtime::NowUtc();
     return context;
 }
@@ -88,8 +89,9 @@ int RunUnattended(const CommandLine& command) {
     ReportFacts facts;
     {
         const CollectedMessages messages;
-        const auto surface =
-            platform::window::CreateOffscreenSurface(kReportWidthTwips, kReportHeightTwips);
+        // The window's design size: the report is drawn as the window would show it.
+        const auto surface = platform::window::CreateOffscreenSurface(
+            platform::window::kDesignWindowWidthTwips, platform::window::kDesignClientHeightTwips);
         text = report.Run(*surface);
         facts = report.Facts();
         facts.messages = messages.Texts();

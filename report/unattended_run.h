@@ -11,10 +11,6 @@
 
 namespace report {
 
-// The design size of the report window's drawing, which an unattended run draws on too.
-inline constexpr long kReportWidthTwips = 16800;
-inline constexpr long kReportHeightTwips = 13290;
-
 // The report text as /report writes it: the window's report text with CR LF line ends, then
 // one line for each message box that a window run would have shown, in order, and one for
 // each pass of the report that failed.

@@ -1,33 +1,27 @@
-// One complete "System Files verification": the report drawn on a surface, the three lines
-// that head the file table written to "DLLver.log", and the report text that "Copy Text"
-// puts on the clipboard. No window is needed: the window shows a run's drawing, and any
-// other caller may run it onto an off-screen surface of its own.
+// One complete "System Files verification". A run first collects its facts into one model
+// (report_facts.h): the 20 passes in order, each skipped when it fails on an error of the
+// report's own. Then each output is made from that model alone (report_rendering.h): the
+// drawing on a surface, the three lines that head the file table in "DLLver.log", and the
+// report text that "Copy Text" puts on the clipboard. No window is needed: the window shows a
+// run's drawing, and any other caller may run it onto an off-screen surface of its own.
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <stop_token>
 #include <string>
 #include <string_view>
 
-#include "fileinfo/dll_version.h"
 #include "pathcheck/path_table.h"
-#include "platform/runtime.h"
+#include "platform/library_probe.h"
 #include "platform/scripting.h"
 #include "platform/window.h"
-#include "report/column_layout.h"
-#include "report/json_report.h"
+#include "report/report_facts.h"
+#include "report/report_rendering.h"
 
 namespace report {
 
 inline constexpr std::string_view kLogFileName = "DLLver.log";
-inline constexpr std::string_view kReportTitlePrefix = "  Kelvra System Files verification ";
-inline constexpr std::string_view kFileSectionTitlePrefix = "  File version verification ";
-inline constexpr std::string_view kLogColumnHeader = "  File,Reg_Info,Date,Size,Version";
 inline constexpr int kPassCount = 20;
-
-// A title line: the prefix, the date, " on " and the name of the running Windows version.
-std::string TitleLine(std::string_view prefix, std::string_view date, std::string_view osName);
 
 class VerificationReport {
   public:
@@ -42,7 +36,7 @@ class VerificationReport {
 
     // How the files' start-up code is given its time (it runs in a probe process).
     struct Settings {
-        int timeoutSeconds = 10;
+        int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds;
         // A person may be reading a box that the code shows: the time does not run out then.
         bool waitWhileStartUpShowsWindow = false;
     };
@@ -51,39 +45,23 @@ class VerificationReport {
     VerificationReport() = default;
     explicit VerificationReport(Settings settings) : settings_(settings) {}
 
-    // One complete run: clears `surface` and draws the report on it, rewrites the log file
-    // and returns the report text, whose lines are separated by CR alone. `progress` is told
-    // at the start of every pass and when a file's start-up code starts or stops showing a
-    // window, on the calling thread. Once `stop` is requested, the files still to be checked
-    // are not loaded and the run ends soon.
+    // One complete run: collects the facts, clears `surface` and draws the report on it,
+    // rewrites the log file and returns the report text, whose lines are separated by CR
+    // alone. `progress` is told at the start of every pass and when a file's start-up code
+    // starts or stops showing a window, on the calling thread. Once `stop` is requested, the
+    // files still to be checked are not loaded and the run ends soon.
     std::string Run(platform::window::Surface& surface, const ProgressCallback& progress = {},
                     std::stop_token stop = {});
 
-    // What the latest run found, row by row (empty before the first run). A run without a
-    // window reports it; the texts of its message boxes are not among them.
+    // What the latest run found (empty before the first run). A run without a window
+    // reports it; the texts of its message boxes are not among them.
     [[nodiscard]] const ReportFacts& Facts() const { return facts_; }
 
   private:
-    // What one run shares between its steps and passes.
-    struct RunState {
-        platform::window::Surface& surface;
-        fileinfo::CDLLVersion version;
-        ColumnPositions columns;
-        std::unique_ptr<platform::runtime::OutputFile> log;
-        std::string text;
-        ReportFacts facts;
-    };
-
-    void DrawTitleAndHeader(RunState& run);
-    static void DrawSeparator(RunState& run);
-    static void WriteFileSectionHeading(RunState& run);
-    void RunPass(RunState& run, int pass);
-    static void AppendLine(RunState& run, std::string_view line);
-    static void RecordFileRow(RunState& run, int pass, std::string_view line);
+    ReportFacts Collect(const ProgressCallback& progress, std::stop_token stop);
 
     Settings settings_;
     platform::scripting::FileSystemObject fileSystem_;
-    std::string installFolder_;
     // Built at the first run and kept for the object's life.
     pathcheck::PathFolderTable pathTable_;
     ReportFacts facts_;

@@ -182,7 +182,6 @@ class Machine {
     bool clipboardFails = false;
     std::vector<std::string> messageBoxes;
     bool programEnded = false;
-    double windowWidthTwips = 16800;  // the window's outer width
     // Every surface leaks its font: for showing that the leak checks catch a leak.
     bool surfacesLeakTheirFont = false;
     // The screen the window opens on: its work area and DPI, and what the window's frame

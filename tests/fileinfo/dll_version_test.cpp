@@ -33,7 +33,9 @@ struct Loaded {
     std::string module;
     std::string clsidVersion;
     long ierr = 0;
-    fileinfo::CDLLVersion version;
+    // On the heap, so that the object keeps its locator when a result is moved.
+    std::unique_ptr<fileinfo::FileLocator> locator = std::make_unique<fileinfo::FileLocator>();
+    fileinfo::CDLLVersion version{*locator};
 };
 
 Loaded Load(std::string module, std::string clsid = "", std::string clsidVersion = "") {
@@ -198,7 +200,9 @@ class CopyThatCannotBeLoaded : public ::testing::Test {
             << diagnosis.copyPath;
     }
 
-    static int MachineOf(std::string_view archFolder) { return archFolder == "x86" ? 1 : 2; }
+    static fileinfo::MachineKind MachineOf(std::string_view archFolder) {
+        return archFolder == "x86" ? fileinfo::MachineKind::kX86 : fileinfo::MachineKind::kX64;
+    }
 
     ScratchFolder scratch_;
     PathFolder folder_{scratch_};
@@ -211,9 +215,9 @@ TEST_F(CopyThatCannotBeLoaded, FilesThatAreNoImage) {
     const struct {
         std::string name;
         std::string bytes;
-        int machine;
-    } copies[] = {{"KelvraEmpty.ocx", "", 0},
-                  {"KelvraText.ocx", "This is not a program.\r\n", 0},
+        fileinfo::MachineKind machine;
+    } copies[] = {{"KelvraEmpty.ocx", "", fileinfo::MachineKind::kUnknown},
+                  {"KelvraText.ocx", "This is not a program.\r\n", fileinfo::MachineKind::kUnknown},
                   {"KelvraTruncated.ocx", dll.substr(0, 300), MachineOf(NativeArchFolder())}};
     for (const auto& copy : copies) {
         SCOPED_TRACE(copy.name);
@@ -304,7 +308,8 @@ TEST_F(CopyThatCannotBeLoaded, WhateverItsStartUpCodeDoesTheReportGoesOn) {
     platform::library_probe::Options options;
     options.limitSeconds = kLimit;
     options.waitWhileProbeShowsWindow = true;
-    fileinfo::CDLLVersion version(options);
+    fileinfo::FileLocator locator(options);
+    fileinfo::CDLLVersion version(locator);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dll);
         const std::string name = "KelvraStartUp" + std::to_string(&c - cases) + ".dll";

@@ -10,9 +10,12 @@ namespace {
 
 using report::FileCopy;
 
-// A copy of version `text` ("" for none) of machine 1 (x86), 2 (x64) or 0.
+// A copy of version `text` ("" for none) of machine 1 (x86), 2 (x64) or 0 (unknown).
 FileCopy Copy(std::string path, std::string text, int machine, bool inUse = false) {
-    FileCopy copy{std::move(path), std::nullopt, text, machine, std::nullopt, std::nullopt, inUse};
+    constexpr fileinfo::MachineKind kMachines[] = {
+        fileinfo::MachineKind::kUnknown, fileinfo::MachineKind::kX86, fileinfo::MachineKind::kX64};
+    FileCopy copy{std::move(path), std::nullopt, text, kMachines[machine],
+                  std::nullopt,    std::nullopt, inUse};
     unsigned v[4] = {};
     if (std::sscanf(text.c_str(), "%u.%u.%u.%u", &v[0], &v[1], &v[2], &v[3]) == 4) {
         copy.version = report::VersionNumberOf(v[0] << 16 | v[1], v[2] << 16 | v[3]);
@@ -37,7 +40,8 @@ TEST(FileCopies, NotesOnTheCopiesOfAFileForAnX86Program) {
         {{Copy("A", "2.0.9.0", 2, true), Copy("B", "2.0.9.0", 0)}, {}},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
-        EXPECT_EQ(report::CopyNotes(cases[i].first, 1), cases[i].second) << "case " << i;
+        EXPECT_EQ(report::CopyNotes(cases[i].first, fileinfo::MachineKind::kX86), cases[i].second)
+            << "case " << i;
     }
 }
 

@@ -144,7 +144,8 @@ TEST_F(FileTable, TheClosedLibraryMayRewriteTheNameAndLeavesTheLastError) {
         name = "REWRITTEN.DLL";
         m().lastError = 1157;
     };
-    fileinfo::CDLLVersion version;
+    fileinfo::FileLocator locator;
+    fileinfo::CDLLVersion version(locator);
     std::string module = "libmmd.dll";
     std::string clsid = "{00000000-0000-0000-0000-0000000000AA}";
     std::string clsidVersion = "1.0";
@@ -169,7 +170,8 @@ TEST_F(FileTable, TheClosedLibraryMayRewriteTheNameAndLeavesTheLastError) {
 TEST_F(FileTable, AnExeInADriveRootHasOneBackslash) {
     m().AddFile("C:\\setup.Exe", "MZ");
     m().currentDirectory = "C:\\";
-    fileinfo::CDLLVersion version;
+    fileinfo::FileLocator locator;
+    fileinfo::CDLLVersion version(locator);
     std::string module = "setup.Exe";
     std::string none;
     std::string noneVersion;
@@ -181,7 +183,8 @@ TEST_F(FileTable, AnExeInADriveRootHasOneBackslash) {
 
 TEST_F(FileTable, AHiddenExeIsNotFoundByTheDirectorySearch) {
     m().AddFile(m().currentDirectory + "\\hidden.exe", "MZ", {}, 0x02);
-    fileinfo::CDLLVersion version;
+    fileinfo::FileLocator locator;
+    fileinfo::CDLLVersion version(locator);
     std::string module = "hidden.exe";
     std::string none;
     std::string noneVersion;

@@ -51,8 +51,8 @@ class UnattendedRun : public ::testing::Test {
     // The report text of a window's run on the same machine.
     static std::string WindowReportText() {
         report::VerificationReport report;
-        const auto surface = platform::window::CreateOffscreenSurface(report::kReportWidthTwips,
-                                                                      report::kReportHeightTwips);
+        const auto surface = platform::window::CreateOffscreenSurface(
+            platform::window::kDesignWindowWidthTwips, platform::window::kDesignClientHeightTwips);
         return report.Run(*surface);
     }
 

@@ -86,9 +86,14 @@ report::ReportFacts SampleFacts() {
     otherMachine.date = {2010, 11, 30, 8, 0, 0};
     otherMachine.size = 5120;
     otherMachine.version = "2.0.50727.42";
-    otherMachine.diagnosis = {
-        true, 193, "%1 is not a valid Win32 application.", "C:\\Tools\\TABCTL32.OCX", 2, false,
-        "",   {}};
+    otherMachine.diagnosis = {true,
+                              193,
+                              "%1 is not a valid Win32 application.",
+                              "C:\\Tools\\TABCTL32.OCX",
+                              fileinfo::MachineKind::kX64,
+                              false,
+                              "",
+                              {}};
 
     FileRowRecord& missingImport = facts.files[3];
     missingImport.path =
@@ -100,7 +105,7 @@ report::ReportFacts SampleFacts() {
                                126,
                                "The specified module could not be found.",
                                "C:\\Tools\\RICHTX32.OCX",
-                               1,
+                               fileinfo::MachineKind::kX86,
                                false,
                                "MSVCR71.dll",
                                {}};
@@ -117,15 +122,15 @@ report::ReportFacts SampleFacts() {
     hangs.path = "Can't load C:\\Tools\\MSCOMCT2.OCX: its start-up code did not finish within 10 s";
     hangs.regInfo = "n/a";
     hangs.size = 3072;
-    hangs.diagnosis = {
-        true,
-        0,
-        "",
-        "C:\\Tools\\MSCOMCT2.OCX",
-        1,
-        true,
-        "",
-        platform::library_probe::Ending{platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10}};
+    hangs.diagnosis = {true,
+                       0,
+                       "",
+                       "C:\\Tools\\MSCOMCT2.OCX",
+                       fileinfo::MachineKind::kX86,
+                       true,
+                       "",
+                       platform::library_probe::Ending{
+                           platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10}};
 
     FileRowRecord& errorRow = facts.files[5];
     errorRow = {};
