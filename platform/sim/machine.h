@@ -118,6 +118,11 @@ class Machine {
     std::string programFolder = "C:\\Program Files\\Kelvra";
     std::string systemFolder = "C:\\WINDOWS\\system32";
     std::string windowsFolder = "C:\\WINDOWS";
+    // The known folders that platform/known_folders.h names (nullopt: the system names none).
+    // The machine is a 32-bit Windows by default, with one program files folder.
+    std::optional<std::string> programFilesFolder = "C:\\Program Files";
+    std::optional<std::string> programFilesX86Folder;
+    std::optional<std::string> userProfileFolder = "C:\\Users\\Tester";
     // Bytes the disk can still take, nullopt for any number: a write that does not fit writes
     // what fits and fails, as on a full disk.
     std::optional<std::size_t> freeDiskBytes;
