@@ -1,0 +1,344 @@
+#include "report/reference_comparison.h"
+
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include <nlohmann/json.hpp>
+
+#include "pathcheck/path_text.h"
+#include "platform/text.h"
+
+namespace report {
+namespace {
+
+using platform::known_folders::KnownFolders;
+
+std::string YesNo(bool value) {
+    return value ? "yes" : "no";
+}
+
+std::string VersionText(const std::string& version) {
+    return version.empty() ? "no version" : version;
+}
+
+std::string SizeText(std::int64_t size) {
+    return size == 1 ? "1 byte" : std::to_string(size) + " bytes";
+}
+
+std::string MachineWords(const std::string& machine) {
+    return machine == "unknown" ? "neither x86 nor x64" : machine;
+}
+
+std::string CopiesText(int count) {
+    return count == 1 ? "1 copy" : std::to_string(count) + " copies";
+}
+
+std::string OsText(const OsVersionNumbers& os) {
+    return std::to_string(os.major) + "." + std::to_string(os.minor) + " build " +
+           std::to_string(os.build) + ", platform " + std::to_string(os.platformId);
+}
+
+std::string RegistrationText(const std::string& verdict) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kWords = {{
+        {"", "no type library"},
+        {"registered", "registered"},
+        {"notRegistered", "not registered"},
+        {"missingCopy", "registered to a copy that is missing"},
+        {"otherCopy", "registered to another copy"},
+        {"partly", "partly registered"},
+    }};
+    for (const auto& [name, words] : kWords) {
+        if (name == verdict) {
+            return std::string(words);
+        }
+    }
+    return verdict;
+}
+
+// Why it cannot be loaded, in a few words; "" when it can.
+std::string ReasonWords(const LoadFailure& failure) {
+    switch (failure.kind) {
+        case LoadFailureKind::kStartUpCode:
+            return "its start-up code";
+        case LoadFailureKind::kBrokenLink:
+            return "a broken link";
+        case LoadFailureKind::kSystemError:
+            return "error code " + std::to_string(failure.errorCode);
+        case LoadFailureKind::kNone:
+            break;
+    }
+    return "";
+}
+
+std::string LoadFailureText(const LoadFailure& failure) {
+    const std::string reason = ReasonWords(failure);
+    return reason.empty() ? "no load failure" : "cannot be loaded: " + reason;
+}
+
+// The one value of a file located on one side only: the copy in use, or "not located" with the
+// copy that cannot be loaded and why.
+std::string LocatedText(const FileFacts& file) {
+    const std::string path = file.pathInUse.value_or("");
+    if (*file.located) {
+        return path.empty() ? "located" : path;
+    }
+    if (path.empty()) {
+        return "not located";
+    }
+    const std::string reason = file.loadFailure ? ReasonWords(*file.loadFailure) : "";
+    return "not located (" + path + " cannot be loaded" + (reason.empty() ? "" : ": " + reason) +
+           ")";
+}
+
+// A folder's key: normalised, upper-cased and, below a known folder that both machines name,
+// that folder's role and the place below it ("<windows>\SYSTEM32\").
+std::string PlaceKey(std::string_view folder, const KnownFolders& own, const KnownFolders& other) {
+    const std::string key = pathcheck::FolderKey(folder);
+    const std::array<std::tuple<std::string_view, const std::optional<std::string>*,
+                                const std::optional<std::string>*>,
+                     4>
+        roles = {{{"<windows>", &own.windows, &other.windows},
+                  {"<programFiles>", &own.programFiles, &other.programFiles},
+                  {"<programFilesX86>", &own.programFilesX86, &other.programFilesX86},
+                  {"<userProfile>", &own.userProfile, &other.userProfile}}};
+    std::string_view bestRole;
+    std::size_t bestLength = 0;
+    for (const auto& [role, mine, theirs] : roles) {
+        if (!*mine || !*theirs || (*mine)->empty() || (*theirs)->empty()) {
+            continue;
+        }
+        const std::string root = pathcheck::FolderKey(**mine);
+        if (key.starts_with(root) && root.size() > bestLength) {
+            bestRole = role;
+            bestLength = root.size();
+        }
+    }
+    return bestRole.empty() ? key : std::string(bestRole) + "\\" + key.substr(bestLength);
+}
+
+class FileComparison {
+  public:
+    FileComparison(const FileFacts& here, const FileFacts& there, const KnownFolders& hereFolders,
+                   const KnownFolders& thereFolders, std::vector<Difference>& out)
+        : here_(here),
+          there_(there),
+          hereFolders_(hereFolders),
+          thereFolders_(thereFolders),
+          out_(out) {}
+
+    void Run() {
+        if (here_.located && there_.located && *here_.located != *there_.located) {
+            Add("located", LocatedText(here_), LocatedText(there_));
+            return;
+        }
+        CompareCopyInUse();
+        IfDiffers(here_.loadFailure, there_.loadFailure, "loadFailure", LoadFailureText);
+        IfDiffers(here_.registration, there_.registration, "registration", RegistrationText);
+        IfDiffers(here_.copiesOnSearchPath, there_.copiesOnSearchPath, "copies", CopiesText);
+    }
+
+  private:
+    void Add(std::string_view field, std::string hereValue, std::string thereValue) {
+        out_.push_back(
+            {here_.name, std::string(field), std::move(hereValue), std::move(thereValue)});
+    }
+
+    template <typename T, typename Show>
+    void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
+                   std::string_view field, Show show) {
+        if (here && there && !(*here == *there)) {
+            Add(field, show(*here), show(*there));
+        }
+    }
+
+    void CompareCopyInUse() {
+        if (!here_.pathInUse || !there_.pathInUse) {
+            return;
+        }
+        const std::string& herePath = *here_.pathInUse;
+        const std::string& therePath = *there_.pathInUse;
+        if (herePath.empty() || therePath.empty()) {
+            if (herePath.empty() != therePath.empty()) {
+                Add("copyInUse", herePath.empty() ? "no copy" : herePath,
+                    therePath.empty() ? "no copy" : therePath);
+            }
+            return;
+        }
+        const std::string_view hereName = platform::text::FileNameOf(herePath);
+        const std::string_view thereName = platform::text::FileNameOf(therePath);
+        if (!platform::text::EqualsIgnoringCase(hereName, thereName)) {
+            Add("fileName", std::string(hereName), std::string(thereName));
+        }
+        const std::string_view hereFolder = platform::text::FolderOf(herePath);
+        const std::string_view thereFolder = platform::text::FolderOf(therePath);
+        if (PlaceKey(hereFolder, hereFolders_, thereFolders_) !=
+            PlaceKey(thereFolder, thereFolders_, hereFolders_)) {
+            Add("folder", std::string(hereFolder), std::string(thereFolder));
+        }
+        IfDiffers(here_.version, there_.version, "version", VersionText);
+        IfDiffers(here_.size, there_.size, "size", SizeText);
+        IfDiffers(here_.machine, there_.machine, "machine", MachineWords);
+    }
+
+    const FileFacts& here_;
+    const FileFacts& there_;
+    const KnownFolders& hereFolders_;
+    const KnownFolders& thereFolders_;
+    std::vector<Difference>& out_;
+};
+
+template <typename T, typename Show>
+void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
+               std::string_view subject, std::string_view field, Show show,
+               std::vector<Difference>& out) {
+    if (here && there && !(*here == *there)) {
+        out.push_back({std::string(subject), std::string(field), show(*here), show(*there)});
+    }
+}
+
+// The subjects after the files, in the block's order.
+constexpr std::array<std::string_view, 5> kLaterSubjects = {
+    "installFolder", "path", "runtimeReleases", "os", "knownFolders"};
+
+// Where a subject's differences go: its file's place in the list, then files not on it (and
+// the reference's files as a whole), then the later subjects in order.
+std::size_t Rank(std::string_view subject, const std::vector<FileFacts>& files) {
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (platform::text::EqualsIgnoringCase(files[i].name, subject)) {
+            return i;
+        }
+    }
+    const auto later = std::find(kLaterSubjects.begin(), kLaterSubjects.end(), subject);
+    if (later == kLaterSubjects.end()) {
+        return files.size();
+    }
+    return files.size() + 1 + static_cast<std::size_t>(later - kLaterSubjects.begin());
+}
+
+// How a field's line reads: "<label or subject>: <lead><here><trail> here, <reference> in the
+// reference". An empty `subject` stands for a file.
+struct LineForm {
+    std::string_view subject;
+    std::string_view field;
+    std::string_view label;
+    std::string_view lead;
+    std::string_view trail;
+};
+
+constexpr std::array<LineForm, 10> kLineForms = {{
+    {"installFolder", "exists", "Install folder exists", "", ""},
+    {"path", "installFolder", "Install folder on the PATH", "", ""},
+    {"runtimeReleases", "agree", "Run-time files in use from one release", "", ""},
+    {"os", "version", "Windows version", "", ""},
+    {"", "fileName", "", "copy in use named ", ""},
+    {"", "folder", "", "in use from ", ""},
+    {"", "version", "", "version ", ""},
+    {"", "size", "", "size ", ""},
+    {"", "machine", "", "built for ", ""},
+    {"", "copies", "", "", " on the search path"},
+}};
+
+LineForm FormOf(const Difference& difference) {
+    const auto matches = [&](bool ofFile) {
+        return [&, ofFile](const LineForm& form) {
+            return form.field == difference.field &&
+                   (ofFile ? form.subject.empty() : form.subject == difference.subject);
+        };
+    };
+    auto form = std::find_if(kLineForms.begin(), kLineForms.end(), matches(false));
+    if (form == kLineForms.end()) {
+        form = std::find_if(kLineForms.begin(), kLineForms.end(), matches(true));
+    }
+    return form == kLineForms.end() ? LineForm{} : *form;
+}
+
+// "2026-12-08T08:15:00Z" as "2026-12-08 08:15:00 UTC"; other texts as they are.
+std::string WhenText(const std::string& generatedAt) {
+    if (generatedAt.size() != 20 || generatedAt[10] != 'T' || generatedAt.back() != 'Z') {
+        return generatedAt;
+    }
+    return generatedAt.substr(0, 10) + " " + generatedAt.substr(11, 8) + " UTC";
+}
+
+}  // namespace
+
+std::vector<Difference> Compare(const ComparableFacts& here, const Reference& reference) {
+    const ComparableFacts& there = reference.facts;
+    std::vector<Difference> differences;
+    for (const FileFacts& file : here.files) {
+        const auto match = std::find_if(there.files.begin(), there.files.end(), [&](const auto& f) {
+            return platform::text::EqualsIgnoringCase(f.name, file.name);
+        });
+        if (match != there.files.end()) {
+            FileComparison(file, *match, here.knownFolders, there.knownFolders, differences).Run();
+        }
+    }
+    IfDiffers(here.installFolderExists, there.installFolderExists, "installFolder", "exists", YesNo,
+              differences);
+    IfDiffers(here.installFolderOnPath, there.installFolderOnPath, "path", "installFolder", YesNo,
+              differences);
+    IfDiffers(here.runtimeReleasesAgree, there.runtimeReleasesAgree, "runtimeReleases", "agree",
+              YesNo, differences);
+    IfDiffers(here.os, there.os, "os", "version", OsText, differences);
+    differences.insert(differences.end(), reference.notUnderstood.begin(),
+                       reference.notUnderstood.end());
+    std::stable_sort(differences.begin(), differences.end(),
+                     [&](const Difference& a, const Difference& b) {
+                         return Rank(a.subject, here.files) < Rank(b.subject, here.files);
+                     });
+    return differences;
+}
+
+std::string DifferenceLine(const Difference& difference) {
+    if (difference.field == kNotUnderstoodField) {
+        return difference.subject +
+               ": the reference holds what this program does not know: " + difference.reference;
+    }
+    const LineForm form = FormOf(difference);
+    const std::string label = form.label.empty() ? difference.subject : std::string(form.label);
+    return label + ": " + std::string(form.lead) + difference.here + std::string(form.trail) +
+           " here, " + difference.reference + " in the reference";
+}
+
+std::string ReferenceLine(const ReferenceIdentity& identity) {
+    std::string line = "Compared with " + identity.path + ", made on " +
+                       (identity.machineName.empty() ? "an unnamed machine" : identity.machineName);
+    if (!identity.generatedAt.empty()) {
+        line += " at " + WhenText(identity.generatedAt);
+    }
+    return line;
+}
+
+std::vector<std::string> ComparisonLines(const ReferenceIdentity& identity,
+                                         const std::vector<Difference>& differences) {
+    std::vector<std::string> lines{ReferenceLine(identity)};
+    for (const Difference& difference : differences) {
+        lines.push_back(DifferenceLine(difference));
+    }
+    if (differences.empty()) {
+        lines.emplace_back(kNoDifferencesLine);
+    }
+    return lines;
+}
+
+nlohmann::ordered_json ComparisonJson(const ReferenceIdentity& identity,
+                                      const std::vector<Difference>& differences) {
+    using Json = nlohmann::ordered_json;
+    Json list = Json::array();
+    for (const Difference& difference : differences) {
+        const bool notUnderstood = difference.field == kNotUnderstoodField;
+        list.push_back({{"subject", difference.subject},
+                        {"field", difference.field},
+                        {"here", notUnderstood ? Json(nullptr) : Json(difference.here)},
+                        {"reference", difference.reference}});
+    }
+    return Json{{"reference",
+                 {{"path", identity.path},
+                  {"machineName", identity.machineName},
+                  {"generatedAt", identity.generatedAt},
+                  {"schemaVersion", identity.schemaVersion}}},
+                {"differences", std::move(list)}};
+}
+
+}  // namespace report
