@@ -14,6 +14,15 @@ namespace {
 
 using platform::known_folders::KnownFolders;
 
+// The text with its control characters (a line break in a reference's path) shown as "?", so
+// that a line of the block stays one line.
+std::string OneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
+    return text;
+}
+
 std::string YesNo(bool value) {
     return value ? "yes" : "no";
 }
@@ -292,13 +301,15 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
 
 std::string DifferenceLine(const Difference& difference) {
     if (difference.field == kNotUnderstoodField) {
-        return difference.subject +
-               ": the reference holds what this program does not know: " + difference.reference;
+        return OneLine(
+            difference.subject +
+            ": the reference holds what this program does not know: " + difference.reference);
     }
     const LineForm form = FormOf(difference);
     const std::string label = form.label.empty() ? difference.subject : std::string(form.label);
-    return label + ": " + std::string(form.lead) + difference.here + std::string(form.trail) +
-           " here, " + difference.reference + " in the reference";
+    return OneLine(label + ": " + std::string(form.lead) + difference.here +
+                   std::string(form.trail) + " here, " + difference.reference +
+                   " in the reference");
 }
 
 std::string ReferenceLine(const ReferenceIdentity& identity) {
@@ -307,7 +318,7 @@ std::string ReferenceLine(const ReferenceIdentity& identity) {
     if (!identity.generatedAt.empty()) {
         line += " at " + WhenText(identity.generatedAt);
     }
-    return line;
+    return OneLine(std::move(line));
 }
 
 std::vector<std::string> ComparisonLines(const ReferenceIdentity& identity,

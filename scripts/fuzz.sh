@@ -16,7 +16,7 @@ crashes=build/fuzz/crashes
 rm -rf "$work"
 mkdir -p "$work" "$crashes"
 failed=0
-for target in reg_import reg_import_differential reg_import_invariant hex_text key_path pe_image version_resource path_list; do
+for target in reg_import reg_import_differential reg_import_invariant hex_text key_path pe_image version_resource path_list reference_reader; do
     corpus="$work/$target"
     mkdir -p "$corpus"
     cp fuzz/corpus/$target/* "$corpus/"

@@ -86,6 +86,9 @@ TEST(ReferenceComparison, EachFactChangedAloneIsOneDifference) {
         {[](auto&, auto& r) { r.files[kMmd].pathInUse = "D:\\Win\\SysWOW64\\libmmd.dll"; },
          {"libmmd.dll: in use from C:\\WINDOWS\\system32\\ here, D:\\Win\\SysWOW64\\ in the "
           "reference"}},
+        {[](auto&, auto& r) { r.files[kMmd].pathInUse = "D:\\Win\\Sys\r\nWOW64\\libmmd.dll"; },
+         {"libmmd.dll: in use from C:\\WINDOWS\\system32\\ here, D:\\Win\\Sys??WOW64\\ in the "
+          "reference"}},
         {[](auto&, auto& r) { r.files[kMmd].pathInUse = "D:\\Win2\\System32\\libmmd.dll"; },
          {"libmmd.dll: in use from C:\\WINDOWS\\system32\\ here, D:\\Win2\\System32\\ in the "
           "reference"}},
