@@ -431,13 +431,15 @@ ReferenceReading ParseDocument(std::string_view text, std::string_view path,
     const Json* program = Member(document, "program");
     const Json* name = program != nullptr ? Member(*program, "name") : nullptr;
     const Json* schema = Member(document, "schemaVersion");
-    const auto version = schema != nullptr ? UnsignedOf(*schema, 1'000'000) : std::nullopt;
+    // 0: no schema version that any report has.
+    const std::uint64_t version =
+        schema != nullptr ? UnsignedOf(*schema, 1'000'000).value_or(0) : 0;
     const std::string* nameText = name != nullptr ? TextOf(*name) : nullptr;
-    if (nameText == nullptr || *nameText != kReportProgramName || !version || *version == 0) {
+    if (nameText == nullptr || *nameText != kReportProgramName || version == 0) {
         return Refused(ReferenceProblem::kNotThisProgram, path,
                        "is not a report of " + std::string(kReportProgramName));
     }
-    const int schemaVersion = static_cast<int>(*version);
+    const int schemaVersion = static_cast<int>(version);
     if (schemaVersion > knownSchemaVersion) {
         return Refused(ReferenceProblem::kNewerSchema, path,
                        "is a report of a newer version of this program (schema version " +
