@@ -89,8 +89,11 @@ TEST(ReferenceComparison, EachFactChangedAloneIsOneDifference) {
         {[](auto&, auto& r) { r.files[kMmd].pathInUse = "D:\\Win\\Sys\r\nWOW64\\libmmd.dll"; },
          {"libmmd.dll: in use from C:\\WINDOWS\\system32\\ here, D:\\Win\\Sys??WOW64\\ in the "
           "reference"}},
-        {[](auto&, auto& r) { r.files[kMmd].pathInUse = "D:\\Win2\\System32\\libmmd.dll"; },
-         {"libmmd.dll: in use from C:\\WINDOWS\\system32\\ here, D:\\Win2\\System32\\ in the "
+        {[](auto& h, auto& r) {
+             h.files[kMmd].pathInUse = "C:\\WINDOWS2\\system32\\libmmd.dll";
+             r.files[kMmd].pathInUse = "D:\\Win2\\System32\\libmmd.dll";
+         },
+         {"libmmd.dll: in use from C:\\WINDOWS2\\system32\\ here, D:\\Win2\\System32\\ in the "
           "reference"}},
         // A reference that does not name its Windows folder compares those paths as written.
         {[](auto&, auto& r) { r.knownFolders.windows.reset(); },
