@@ -1,6 +1,5 @@
-// The machine's known folders, on the platform at hand: each one named is an existing folder,
-// and a 32-bit program on 64-bit Windows gets the system's own program files folder, not the
-// x86 one that the system points it at.
+// The known folders on the platform at hand: existing folders, and a 32-bit program on 64-bit
+// Windows gets the system's own program files folder, not the x86 one it is pointed at.
 #include "platform/known_folders.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +14,7 @@ TEST(KnownFolders, EachNamedIsAnExistingFolderAndTheProgramFilesFoldersDiffer) {
     const platform::known_folders::KnownFolders folders =
         platform::known_folders::ReadKnownFolders();
     EXPECT_EQ(folders.windows, k32::WindowsFolder());
-    ASSERT_TRUE(folders.programFiles);
-    ASSERT_TRUE(folders.userProfile);
+    ASSERT_TRUE(folders.programFiles && folders.userProfile);
     for (const auto& folder :
          {folders.windows, folders.programFiles, folders.programFilesX86, folders.userProfile}) {
         if (folder) {

@@ -1,6 +1,5 @@
-// Reading a reference: the facts that the sample machine's JSON report holds, references that
-// cannot be used (each with its one line), and what inside a readable one this program does not
-// know, including a reference made before fields were added.
+// Reading a reference: the sample machine's facts, references that cannot be used (one line
+// each), what a readable one holds that the program does not know, and an older report.
 #include "report/reference_reader.h"
 
 #include <gtest/gtest.h>
@@ -37,29 +36,13 @@ std::string SampleJson() {
     return report::JsonReport(facts, kelvra::test::SampleRunContext());
 }
 
-report::ReferenceReading Parse(std::string_view text) {
-    return report::ParseReference(text, "C:\\Refs\\good.json", report::kJsonSchemaVersion);
-}
-
 report::Reference ParseGood(std::string_view text) {
-    auto reading = Parse(text);
+    auto reading = report::ParseReference(text, "C:\\Refs\\good.json", report::kJsonSchemaVersion);
     if (const auto* error = std::get_if<report::ReferenceError>(&reading)) {
         ADD_FAILURE() << error->line;
         return {};
     }
     return std::get<report::Reference>(std::move(reading));
-}
-
-FileFacts Nowhere(std::string name) {
-    return {std::move(name),
-            false,
-            "",
-            {},
-            {},
-            {},
-            LoadFailure{LoadFailureKind::kSystemError, 126},
-            "",
-            0};
 }
 
 TEST(ReferenceReader, TheSampleReportsFacts) {
@@ -70,22 +53,18 @@ TEST(ReferenceReader, TheSampleReportsFacts) {
     EXPECT_TRUE(reference.notUnderstood.empty());
     report::ComparableFacts expected{
         {}, true, true, true, report::OsVersionNumbers{10, 0, 19045, 2}, {}};
-    for (std::string_view name : report::kFileList) {
-        expected.files.push_back(Nowhere(std::string(name)));
-    }
     const LoadFailure none{};
-    expected.files[0] = {"COMDLG32.ocx", true,         "C:\\Windows\\SysWOW64\\COMDLG32.OCX",
-                         "6.1.98.39",    140096,       "x86",
+    const LoadFailure notFound{LoadFailureKind::kSystemError, 126};
+    for (std::string_view name : report::kFileList) {  // found nowhere, but for those below
+        expected.files.push_back({std::string(name), false, "", {}, {}, {}, notFound, "", 0});
+    }
+    const std::string comdlg = "C:\\Windows\\SysWOW64\\COMDLG32.OCX";
+    expected.files[0] = {"COMDLG32.ocx", true,         comdlg, "6.1.98.39", 140096, "x86",
                          none,           "registered", 2};
-    expected.files[2] = {"TABCTL32.OCX",
-                         false,
-                         "C:\\Tools\\TABCTL32.OCX",
-                         "2.0.50727.42",
-                         5120,
-                         "x64",
-                         LoadFailure{LoadFailureKind::kSystemError, 193},
-                         "",
-                         1};
+    const LoadFailure otherMachine{LoadFailureKind::kSystemError, 193};
+    expected.files[2] = {"TABCTL32.OCX", false, "C:\\Tools\\TABCTL32.OCX",
+                         "2.0.50727.42", 5120,  "x64",
+                         otherMachine,   "",    1};
     expected.files[3].loadFailure = LoadFailure{LoadFailureKind::kBrokenLink};
     expected.files[4] = {"COMCTL32.OCX", true, "", {}, {}, {}, none, "", 0};
     expected.files[5] = {"MSCOMCTL.OCX", false, "", {}, {}, {}, none, "", 0};  // the error row
@@ -95,12 +74,11 @@ TEST(ReferenceReader, TheSampleReportsFacts) {
 
 TEST(ReferenceReader, ReferencesThatCannotBeUsedSayWhichInOneLine) {
     const std::string sample = SampleJson();
-    json otherProgram = json::parse(sample);
-    otherProgram["program"]["name"] = "Other_Tool";
-    json textVersion = json::parse(sample);
-    textVersion["schemaVersion"] = "4";
-    json newer = json::parse(sample);
-    newer["schemaVersion"] = report::kJsonSchemaVersion + 1;
+    const auto changed = [&](const char* member, json value) {
+        json document = json::parse(sample);
+        document[json::json_pointer(member)] = std::move(value);
+        return document.dump();
+    };
     const struct {
         std::string text;
         ReferenceProblem problem;
@@ -113,13 +91,12 @@ TEST(ReferenceReader, ReferencesThatCannotBeUsedSayWhichInOneLine) {
         {"{\"a\": \"x\0y\"}"s, ReferenceProblem::kNotJson, "is not JSON"},
         {"[1e999]", ReferenceProblem::kNotJson, "is not JSON"},
         {sample.substr(0, sample.size() / 2), ReferenceProblem::kTruncated, "is cut off"},
-        {"{\"schemaVersion\": 4, \"program\": {\"name\": \"Kelvra_Sys",
-         ReferenceProblem::kTruncated, "is cut off"},
         {"[\"Kelvra_System_Files_Test\", 4]", ReferenceProblem::kNotThisProgram,
          "is not a report of Kelvra_System_Files_Test"},
-        {otherProgram.dump(), ReferenceProblem::kNotThisProgram, "is not a report"},
-        {textVersion.dump(), ReferenceProblem::kNotThisProgram, "is not a report"},
-        {newer.dump(), ReferenceProblem::kNewerSchema,
+        {changed("/program/name", "Other_Tool"), ReferenceProblem::kNotThisProgram,
+         "is not a report"},
+        {changed("/schemaVersion", "4"), ReferenceProblem::kNotThisProgram, "is not a report"},
+        {changed("/schemaVersion", 5), ReferenceProblem::kNewerSchema,
          "is a report of a newer version of this program (schema version 5; this one reads up "
          "to 4)"},
         {sample + std::string(report::kMaxReferenceBytes, ' '), ReferenceProblem::kTooLarge,
@@ -149,11 +126,8 @@ TEST(ReferenceReader, FilesOnThePlatformAreCappedAndMayBeUtf16) {
     EXPECT_EQ(problem(report::ReadReferenceFile(scratch / "none.json", 4)),
               ReferenceProblem::kCannotRead);
     // As Windows PowerShell's ">" saves the standard output: UTF-16LE with its mark.
-    const std::u16string wide = platform::text::Utf8ToUtf16(SampleJson());
-    std::string utf16 = "\xFF\xFE";
-    for (const char16_t unit : wide) {
-        utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    }
+    const auto bytes = platform::text::EncodeRegistryString(SampleJson());
+    const std::string utf16 = "\xFF\xFE" + std::string(bytes.begin(), bytes.end() - 2);
     ASSERT_TRUE(rt::WriteFileBytes(scratch / "utf16.json", utf16));
     const auto reading = report::ReadReferenceFile(scratch / "utf16.json", 4);
     ASSERT_FALSE(problem(reading));
@@ -180,23 +154,17 @@ TEST(ReferenceReader, WhatThisProgramDoesNotKnowBecomesADifference) {
         {[](json& d) { d["files"][0]["registration"]["verdict"] = nullptr; }, "COMDLG32.ocx",
          "\"verdict\": null"},
         {[](json& d) { d["files"][3]["brokenLink"] = 1; }, "RICHTX32.OCX", "\"brokenLink\": 1"},
-        {[](json& d) {
-             d["files"].push_back({{"name", "EVIL\r\n.dll"}});
-         },
-         "EVIL??.dll", "a file that is not on this program's list"},
-        {[](json& d) {
-             d["files"].push_back({{"name", "libMMD.DLL"}});
-         },
-         "libmmd.dll", "a second entry for this file"},
-        {[](json& d) { d["files"].push_back(7); }, "files", "a file without a name: 7"},
+        {[](json& d) { d["files"][19]["name"] = "EVIL\r\n.dll"; }, "EVIL??.dll",
+         "a file that is not on this program's list"},
+        {[](json& d) { d["files"][19]["name"] = "libMMD.DLL"; }, "libmmd.dll",
+         "a second entry for this file"},
+        {[](json& d) { d["files"][19] = 7; }, "files", "a file without a name: 7"},
         {[](json& d) { d["installFolder"] = "C:\\Q"; }, "installFolder",
          "\"installFolder\": \"C:\\\\Q\""},
         {[](json& d) { d["installFolder"]["onPath"] = 1; }, "path", "\"onPath\": 1"},
         {[](json& d) { d["os"]["build"] = "19045"; }, "os", "\"build\": \"19045\""},
-        {[](json& d) {
-             d["knownFolders"] = {{"windows", false}};
-         },
-         "knownFolders", "\"windows\": false"},
+        {[](json& d) { d["knownFolders"]["windows"] = false; }, "knownFolders",
+         "\"windows\": false"},
     };
     for (const auto& c : cases) {
         json changed = sample;
@@ -220,13 +188,11 @@ TEST(ReferenceReader, AnOlderReportIsReadForWhatItHolds) {
     const report::Reference reference = ParseGood(old.dump());
     EXPECT_TRUE(reference.notUnderstood.empty());
     EXPECT_EQ(reference.facts.runtimeReleasesAgree, std::nullopt);
-    const FileFacts located = reference.facts.files[0];
-    EXPECT_EQ(located,
+    EXPECT_EQ(reference.facts.files[0],
               (FileFacts{"COMDLG32.ocx", true, "C:\\Windows\\SysWOW64\\COMDLG32.OCX", "6.1.98.39",
                          140096, std::nullopt, LoadFailure{}, std::nullopt, std::nullopt}));
-    const FileFacts otherMachine = reference.facts.files[2];
-    EXPECT_EQ(otherMachine.pathInUse, "C:\\Tools\\TABCTL32.OCX");
-    EXPECT_EQ(otherMachine.machine, "x64");
+    EXPECT_EQ(reference.facts.files[2].pathInUse, "C:\\Tools\\TABCTL32.OCX");
+    EXPECT_EQ(reference.facts.files[2].machine, "x64");
     EXPECT_EQ(reference.facts.files[1].pathInUse, "");
 }
 
