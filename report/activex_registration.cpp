@@ -211,12 +211,12 @@ ControlRegistration CheckRegistration(const platform::type_library::TypeLibraryI
     return registration;
 }
 
-void CollectRegistrations(ReportFacts& facts, fileinfo::FileLocator& locator) {
+void CollectRegistrations(ReportFacts& facts, const BlockInputs& inputs) {
     for (FileRowRecord& row : facts.files) {
         if (row.loadInfoFailed || row.filePath.empty()) {
             continue;
         }
-        const fileinfo::FileRecord& record = locator.Records().Of(row.filePath);
+        const fileinfo::FileRecord& record = inputs.locator.Records().Of(row.filePath);
         if (record.typeLibrary) {
             row.registration = CheckRegistration(*record.typeLibrary, row.filePath);
         }

@@ -77,6 +77,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             target = &command.reportFile;
         } else if (*option == "JSON") {
             target = &command.jsonFile;
+        } else if (*option == "COMPARE") {
+            target = &command.referenceFile;
         } else {
             return Error("unknown option " + argument + " (see /?)");
         }
@@ -84,12 +86,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
             return Error(argument + " is given twice");
         }
         if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-            return Error(argument + " needs a file name, or - for the standard output");
+            return Error(argument + (target == &command.referenceFile
+                                         ? " needs the file name of a JSON report of this program"
+                                         : " needs a file name, or - for the standard output"));
         }
         *target = arguments[++i];
     }
     if (command.reportFile && command.jsonFile && *command.reportFile == *command.jsonFile) {
         return Error("/report and /json cannot write to the same place");
+    }
+    for (const auto& output : {command.reportFile, command.jsonFile}) {
+        if (output && command.referenceFile &&
+            platform::text::EqualsIgnoringCase(*output, *command.referenceFile)) {
+            return Error("/compare reads the file that /report or /json would write");
+        }
     }
     if (command.reportFile || command.jsonFile) {
         command.mode = CommandLine::Mode::kUnattended;
@@ -106,6 +116,9 @@ std::string UsageText() {
            "Kelvra_System_Files_Test /json FILE      writes the report as JSON to FILE\r\n"
            "Kelvra_System_Files_Test /timeout SECONDS  gives each file's start-up code that "
            "long\r\n"
+           "Kelvra_System_Files_Test /compare REFERENCE.json\r\n"
+           "                         compares this machine with the JSON report of one where\r\n"
+           "                         the application works (with or without /report, /json)\r\n"
            "Kelvra_System_Files_Test /?              shows this text\r\n"
            "\r\n"
            "FILE - writes to the standard output. /report and /json may be given together.\r\n"
@@ -118,7 +131,9 @@ std::string UsageText() {
            "\r\n"
            "Exit codes: 0 every file was located and the install folder exists and is on the\r\n"
            "PATH; 1 something is missing; 2 a usage error or an output that cannot be "
-           "written.\r\n";
+           "written.\r\n"
+           "With /compare: 0 nothing differs from the reference, 1 something does, 2 as above\r\n"
+           "or a reference that cannot be read.\r\n";
 }
 
 std::string WithCrLf(std::string_view reportText) {

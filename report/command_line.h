@@ -3,6 +3,8 @@
 //   /report FILE   the report text (UTF-8, CR LF line ends)
 //   /json FILE     the JSON report (schemas/report.schema.json)
 //   /timeout SECONDS   how long a file's start-up code may take (1 to 600; 10 by default)
+//   /compare FILE  compares the machine with a JSON report made earlier on one where the
+//                  application works, in a window run or with /report and /json
 //   /?             the usage
 // FILE "-" is the standard output that the parent process passed. Options are read without
 // regard to letter case, with "/" or "-" in front. "/library-probe" (platform/library_probe.h)
@@ -33,6 +35,7 @@ struct CommandLine {
     Mode mode = Mode::kWindow;
     std::optional<std::string> reportFile;                               // /report
     std::optional<std::string> jsonFile;                                 // /json
+    std::optional<std::string> referenceFile;                            // /compare
     int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds;  // /timeout
     std::string error;  // kError: what is wrong, one line
 };

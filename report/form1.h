@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,8 +29,10 @@ std::string ProgressText(const VerificationReport::Progress& progress);
 class Form1 final : public platform::window::FormEvents {
   public:
     // `timeoutSeconds`: how long a file's start-up code may take while it shows no window.
-    explicit Form1(int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds)
-        : report_({timeoutSeconds, true}) {}
+    // `reference`: with /compare, the reference the runs are compared with.
+    explicit Form1(int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds,
+                   std::optional<Reference> reference = std::nullopt)
+        : report_({timeoutSeconds, true, std::move(reference)}) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
     // Stops a run in progress (ending its probe) and waits for it.

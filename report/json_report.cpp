@@ -6,6 +6,7 @@
 
 #include "pathcheck/path_notes.h"
 #include "pathcheck/path_report.h"
+#include "report/reference_comparison.h"
 
 namespace report {
 namespace {
@@ -150,20 +151,32 @@ Json PathJson(const pathcheck::PathFolderTable& table) {
                 {"folders", std::move(folders)}};
 }
 
-Json OsJson(const RunContext& context) {
-    Json os{{"name", context.osName}};
-    if (context.osVersion) {
-        os["major"] = context.osVersion->majorVersion;
-        os["minor"] = context.osVersion->minorVersion;
-        os["build"] = context.osVersion->buildNumber;
-        os["platformId"] = context.osVersion->platformId;
-    } else {
-        os["major"] = nullptr;
-        os["minor"] = nullptr;
-        os["build"] = nullptr;
-        os["platformId"] = nullptr;
-    }
-    return os;
+Json OsJson(const ReportFacts& facts, const RunContext& context) {
+    const auto& version = facts.osVersion;
+    const auto number = [&version](std::uint32_t platform::kernel32::OsVersionInfo::*field) {
+        return version ? Json(*version.*field) : Json(nullptr);
+    };
+    using Info = platform::kernel32::OsVersionInfo;
+    return Json{{"name", context.osName},
+                {"major", number(&Info::majorVersion)},
+                {"minor", number(&Info::minorVersion)},
+                {"build", number(&Info::buildNumber)},
+                {"platformId", number(&Info::platformId)}};
+}
+
+Json KnownFoldersJson(const platform::known_folders::KnownFolders& folders) {
+    const auto folder = [](const std::optional<std::string>& path) {
+        return path ? Json(*path) : Json(nullptr);
+    };
+    return Json{{"windows", folder(folders.windows)},
+                {"programFiles", folder(folders.programFiles)},
+                {"programFilesX86", folder(folders.programFilesX86)},
+                {"userProfile", folder(folders.userProfile)}};
+}
+
+Json ComparisonJsonOf(const std::optional<ComparisonRecord>& comparison) {
+    return comparison ? Json(ComparisonJson(comparison->reference, comparison->differences))
+                      : Json(nullptr);
 }
 
 }  // namespace
@@ -185,7 +198,7 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
         {"program", {{"name", "Kelvra_System_Files_Test"}, {"version", context.programVersion}}},
         {"machineName", context.machineName},
         {"generatedAt", IsoDateTime(context.generatedUtc, true)},
-        {"os", OsJson(context)},
+        {"os", OsJson(facts, context)},
         {"everythingInPlace", EverythingInPlace(facts)},
         {"files", std::move(files)},
         {"runtimeReleases", RuntimeReleasesJson(facts.runtimeFiles)},
@@ -195,8 +208,10 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
           {"onPath", InstallFolderIsOnPath(facts)},
           {"pathFolders", PathFoldersNamingTheApplication(facts)}}},
         {"path", PathJson(facts.pathTable)},
+        {"knownFolders", KnownFoldersJson(facts.knownFolders)},
         {"messages", facts.messages},
-        {"failedPasses", facts.failedPasses}};
+        {"failedPasses", facts.failedPasses},
+        {"comparison", ComparisonJsonOf(facts.comparison)}};
     // Texts that are not valid UTF-8 (none should be) are replaced rather than thrown on.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

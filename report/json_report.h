@@ -12,14 +12,13 @@
 
 namespace report {
 
-inline constexpr int kJsonSchemaVersion = 4;
+inline constexpr int kJsonSchemaVersion = 6;
 
 // Where and when the report was made.
 struct RunContext {
     std::string programVersion;
     std::string machineName;
     std::string osName;  // as the title line words it
-    std::optional<platform::kernel32::OsVersionInfo> osVersion;
     platform::runtime::DateTime generatedUtc;
 };
 

@@ -8,6 +8,7 @@
 
 #include "pathcheck/path_text.h"
 #include "platform/text.h"
+#include "report/report_blocks.h"
 
 namespace report {
 namespace {
@@ -350,6 +351,25 @@ nlohmann::ordered_json ComparisonJson(const ReferenceIdentity& identity,
                   {"generatedAt", identity.generatedAt},
                   {"schemaVersion", identity.schemaVersion}}},
                 {"differences", std::move(list)}};
+}
+
+void CollectComparison(ReportFacts& facts, const BlockInputs& inputs) {
+    if (inputs.reference != nullptr) {
+        facts.comparison = ComparisonRecord{inputs.reference->identity,
+                                            Compare(ComparableFactsOf(facts), *inputs.reference)};
+    }
+}
+
+std::string ComparisonBlockText(const ReportFacts& facts) {
+    if (!facts.comparison) {
+        return "";
+    }
+    std::string block = std::string(kComparisonHeading) + "\r\r";
+    for (const std::string& line :
+         ComparisonLines(facts.comparison->reference, facts.comparison->differences)) {
+        block += line + '\r';
+    }
+    return block + '\r';
 }
 
 }  // namespace report

@@ -10,27 +10,39 @@
 #include <string>
 
 #include "fileinfo/file_record.h"
+#include "report/reference_reader.h"
 #include "report/report_facts.h"
 
 namespace report {
 
+// What a block's collect step may use besides the facts collected before it.
+struct BlockInputs {
+    fileinfo::FileLocator& locator;
+    const Reference* reference;  // the reference of /compare, or null
+};
+
 struct BlockAfterPath {
-    void (*collect)(ReportFacts& facts, fileinfo::FileLocator& locator);
+    void (*collect)(ReportFacts& facts, const BlockInputs& inputs);
     std::string (*text)(const ReportFacts& facts);
 };
 
 // "ActiveX registration" (activex_registration.h): each control's verdict.
-void CollectRegistrations(ReportFacts& facts, fileinfo::FileLocator& locator);
+void CollectRegistrations(ReportFacts& facts, const BlockInputs& inputs);
 std::string ActiveXBlockText(const ReportFacts& facts);
 
 // "Copies on the search path" (search_path_copies.h): every copy of each file, the notes and
 // the run-time releases.
-void CollectCopies(ReportFacts& facts, fileinfo::FileLocator& locator);
+void CollectCopies(ReportFacts& facts, const BlockInputs& inputs);
 std::string CopiesBlockText(const ReportFacts& facts);
 
-inline constexpr std::array<BlockAfterPath, 2> kBlocksAfterPath = {{
+// "Differences from the reference" (reference_comparison.h): with /compare, what differs.
+void CollectComparison(ReportFacts& facts, const BlockInputs& inputs);
+std::string ComparisonBlockText(const ReportFacts& facts);
+
+inline constexpr std::array<BlockAfterPath, 3> kBlocksAfterPath = {{
     {CollectRegistrations, ActiveXBlockText},
     {CollectCopies, CopiesBlockText},
+    {CollectComparison, ComparisonBlockText},
 }};
 
 }  // namespace report

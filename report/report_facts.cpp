@@ -4,6 +4,7 @@
 
 #include "pathcheck/path_report.h"
 #include "pathcheck/path_text.h"
+#include "report/command_line.h"
 #include "report/file_table.h"
 #include "report/install_folder_checks.h"
 
@@ -53,6 +54,78 @@ bool EverythingInPlace(const ReportFacts& facts) {
     }
     return facts.installFolder.exists && InstallFolderIsOnPath(facts) &&
            ShareOneRelease(facts.runtimeFiles);
+}
+
+namespace {
+
+// Why the row's file cannot be loaded, as a kind of reason; nullopt when the probe was stopped
+// or could not be run, which says nothing of the file.
+std::optional<LoadFailure> LoadFailureOf(const fileinfo::LoadDiagnosis& diagnosis) {
+    using Kind = platform::library_probe::Ending::Kind;
+    if (!diagnosis.loadFailed) {
+        return LoadFailure{};
+    }
+    switch (diagnosis.probe.kind) {
+        case Kind::kExited:
+        case Kind::kException:
+        case Kind::kTimedOut:
+            return LoadFailure{LoadFailureKind::kStartUpCode, 0};
+        case Kind::kStopped:
+        case Kind::kBroken:
+            return std::nullopt;
+        case Kind::kAnswered:
+            break;
+    }
+    if (!diagnosis.missingImport.empty()) {
+        return LoadFailure{LoadFailureKind::kBrokenLink, 0};
+    }
+    return LoadFailure{LoadFailureKind::kSystemError, diagnosis.loadError};
+}
+
+FileFacts FileFactsOf(const FileRowRecord& row) {
+    FileFacts file;
+    file.name = row.name;
+    file.located = row.located;
+    file.pathInUse = "";
+    for (const FileCopy& copy : row.copies) {
+        if (copy.inUse) {
+            file.pathInUse = copy.path;
+            file.version = copy.versionText;
+            file.size = copy.size;
+            file.machine = fileinfo::MachineText(copy.machine);
+        }
+    }
+    file.loadFailure = LoadFailureOf(row.diagnosis);
+    file.registration =
+        row.registration ? std::string(VerdictName(row.registration->verdict)) : std::string();
+    file.copiesOnSearchPath = static_cast<int>(row.copies.size());
+    return file;
+}
+
+}  // namespace
+
+ComparableFacts ComparableFactsOf(const ReportFacts& facts) {
+    ComparableFacts comparable;
+    for (const FileRowRecord& row : facts.files) {
+        comparable.files.push_back(FileFactsOf(row));
+    }
+    comparable.runtimeReleasesAgree = ShareOneRelease(facts.runtimeFiles);
+    comparable.installFolderExists = facts.installFolder.exists;
+    comparable.installFolderOnPath = InstallFolderIsOnPath(facts);
+    if (facts.osVersion) {
+        comparable.os =
+            OsVersionNumbers{facts.osVersion->majorVersion, facts.osVersion->minorVersion,
+                             facts.osVersion->buildNumber, facts.osVersion->platformId};
+    }
+    comparable.knownFolders = facts.knownFolders;
+    return comparable;
+}
+
+int ExitCodeOf(const ReportFacts& facts, bool compared) {
+    const bool standing = compared ? facts.failedPasses.empty() && facts.comparison &&
+                                         facts.comparison->differences.empty()
+                                   : EverythingInPlace(facts);
+    return standing ? kExitAllInPlace : kExitSomethingMissing;
 }
 
 }  // namespace report

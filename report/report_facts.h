@@ -11,9 +11,13 @@
 
 #include "fileinfo/dll_version.h"
 #include "pathcheck/path_table.h"
+#include "platform/kernel32.h"
+#include "platform/known_folders.h"
 #include "platform/runtime.h"
 #include "report/activex_registration.h"
+#include "report/comparable_facts.h"
 #include "report/file_copies.h"
+#include "report/reference_reader.h"
 
 namespace report {
 
@@ -51,10 +55,20 @@ struct InstallFolderRecord {
     bool exists = false;
 };
 
+// What differs from the reference that /compare named.
+struct ComparisonRecord {
+    ReferenceIdentity reference;
+    std::vector<Difference> differences;
+};
+
 // Everything one run found, in the order of the report.
 struct ReportFacts {
     // nullopt when it could not be found out: the title lines are left out.
     std::optional<RunTitle> title;
+    // The system's version record; nullopt when it could not be read.
+    std::optional<platform::kernel32::OsVersionInfo> osVersion;
+    // The folders below which paths of two machines are compared by their place.
+    platform::known_folders::KnownFolders knownFolders;
     // The rows of the file passes that completed, in pass order.
     std::vector<FileRowRecord> files;
     // Whether the install folder pass got as far as the folder and the PATH.
@@ -69,6 +83,9 @@ struct ReportFacts {
     std::vector<int> failedPasses;
     // The compiler run-time files with their copies in use, in list order.
     std::vector<RuntimeFileInUse> runtimeFiles;
+    // With /compare: what differs from the reference; nullopt without it, or when the pass
+    // that compares failed.
+    std::optional<ComparisonRecord> comparison;
 };
 
 // The pass (1 to 19) of a row, from its file's place in the list; 0 for a name not on it.
@@ -85,5 +102,13 @@ std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& fact
 // located, every one that carries a type library is registered for that copy, the install
 // folder exists and is on the PATH, and the compiler run-time files in use share one release.
 bool EverythingInPlace(const ReportFacts& facts);
+
+// The facts that a comparison with a reference looks at, as this run found them.
+ComparableFacts ComparableFactsOf(const ReportFacts& facts);
+
+// A run's exit code: with a reference, 0 when every pass completed and nothing differs from
+// it (the reference is the standard, whatever its own state), otherwise 0 when everything is
+// in place; 1 in every other case.
+int ExitCodeOf(const ReportFacts& facts, bool compared);
 
 }  // namespace report

@@ -52,14 +52,11 @@ void DrawSeparator(platform::window::Surface& s) {
     s.SetCurrentY(s.TwipsPerPixelY() * 4 + s.CurrentY());
 }
 
-// The install folder checks and the blocks after the PATH block, each block where the one
-// before it ended, after its empty line.
+// The install folder checks and the blocks after the PATH block, where it ended.
 void DrawInstallFolderPass(platform::window::Surface& surface, const ReportFacts& facts) {
     DrawInstallFolderChecks(surface, facts);
-    for (const BlockAfterPath& block : kBlocksAfterPath) {
-        if (const std::string text = block.text(facts); !text.empty()) {
-            surface.Print(text, false);
-        }
+    if (const std::string blocks = BlocksAfterPathText(facts); !blocks.empty()) {
+        surface.Print(blocks, false);
     }
 }
 
@@ -105,9 +102,24 @@ std::string ReportText(const ReportFacts& facts) {
     if (facts.installFolderChecked) {
         text += kCr + InstallFolderMessage(facts.installFolder.exists);
         text += kCr + facts.pathReport;
-        for (const BlockAfterPath& block : kBlocksAfterPath) {
-            text += block.text(facts);
+        text += BlocksAfterPathText(facts);
+    }
+    return text;
+}
+
+std::string BlocksAfterPathText(const ReportFacts& facts) {
+    std::string text;
+    bool emptyLineBefore = facts.pathReport.ends_with("\r\r");
+    for (const BlockAfterPath& block : kBlocksAfterPath) {
+        const std::string blockText = block.text(facts);
+        if (blockText.empty()) {
+            continue;
         }
+        if (!emptyLineBefore) {
+            text += kCr;
+        }
+        text += blockText;
+        emptyLineBefore = blockText.ends_with("\r\r");
     }
     return text;
 }

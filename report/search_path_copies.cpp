@@ -151,13 +151,13 @@ std::vector<std::string> SearchFoldersOnce() {
     return folders;
 }
 
-void CollectCopies(ReportFacts& facts, fileinfo::FileLocator& locator) {
+void CollectCopies(ReportFacts& facts, const BlockInputs& inputs) {
     const std::string currentFolder = platform::runtime::CurDir();
     const std::vector<std::vector<std::string>> paths = CopyPaths(facts.files);
     const fileinfo::MachineKind programMachine = fileinfo::ProgramMachine();
     for (std::size_t i = 0; i < facts.files.size(); ++i) {
         FileRowRecord& row = facts.files[i];
-        row.copies = CopiesOfRow(row, paths[i], locator.Records(), currentFolder);
+        row.copies = CopiesOfRow(row, paths[i], inputs.locator.Records(), currentFolder);
         row.notes = CopyNotes(row.copies, programMachine);
     }
     facts.runtimeFiles = RuntimeFilesInUse(facts.files);

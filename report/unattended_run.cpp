@@ -50,12 +50,11 @@ class CollectedMessages {
     std::vector<std::string> texts_;
 };
 
-RunContext ContextNow() {
+RunContext ContextNow(const ReportFacts& facts) {
     RunContext context;
     context.programVersion = KELVRA_PROGRAM_VERSION;
     context.machineName = platform::kernel32::ComputerName();
-    context.osVersion = platform::kernel32::GetVersionEx();
-    context.osName = fileinfo::OsNameFor(context.osVersion);
+    context.osName = fileinfo::OsNameFor(facts.osVersion);
     context.generatedUtc = platform::runtime::NowUtc();
     return context;
 }
@@ -83,8 +82,13 @@ bool WriteOutput(const std::string& target, std::string_view bytes) {
 
 int RunUnattended(const CommandLine& command) {
     platform::runtime::SuppressSystemErrorBoxes();
+    CompareOption compare = ReadCompareOption(command);
+    if (!compare.error.empty()) {
+        ReportError(compare.error);
+        return kExitUsageOrOutput;
+    }
     // Nobody reads a box that a file's start-up code shows: its time runs out as any other.
-    VerificationReport report({command.timeoutSeconds, false});
+    VerificationReport report({command.timeoutSeconds, false, std::move(compare.reference)});
     std::string text;
     ReportFacts facts;
     {
@@ -102,15 +106,28 @@ int RunUnattended(const CommandLine& command) {
                               UnattendedReportText(text, facts.messages, facts.failedPasses));
     }
     if (command.jsonFile) {
-        written = WriteOutput(*command.jsonFile, JsonReport(facts, ContextNow())) && written;
+        written = WriteOutput(*command.jsonFile, JsonReport(facts, ContextNow(facts))) && written;
     }
     if (!written) {
         return kExitUsageOrOutput;
     }
-    return EverythingInPlace(facts) ? kExitAllInPlace : kExitSomethingMissing;
+    return ExitCodeOf(facts, command.referenceFile.has_value());
 }
 
 }  // namespace
+
+CompareOption ReadCompareOption(const CommandLine& command) {
+    CompareOption option;
+    if (command.referenceFile) {
+        ReferenceReading reading = ReadReferenceFile(*command.referenceFile, kJsonSchemaVersion);
+        if (auto* reference = std::get_if<Reference>(&reading)) {
+            option.reference = std::move(*reference);
+        } else {
+            option.error = std::get<ReferenceError>(reading).line;
+        }
+    }
+    return option;
+}
 
 std::string UnattendedReportText(std::string_view reportText,
                                  const std::vector<std::string>& messages,

@@ -3,11 +3,13 @@
 // command line says, and an exit code that tells a collector whether anything is missing.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "report/command_line.h"
+#include "report/reference_reader.h"
 
 namespace report {
 
@@ -20,6 +22,15 @@ std::string UnattendedReportText(std::string_view reportText,
 
 // The line that says that a pass failed, e.g. "  Pass 3 of 20 did not complete: ...".
 std::string FailedPassLine(int pass);
+
+// What /compare asks for, read before the run: the reference it names (nullopt without the
+// option), or the one line that says why that file cannot be used, which ends the program with
+// exit code 2 before any report is made.
+struct CompareOption {
+    std::optional<Reference> reference;
+    std::string error;  // "" when there is nothing wrong
+};
+CompareOption ReadCompareOption(const CommandLine& command);
 
 // Runs what `command` asks for (unattended, usage, the probe or a command-line error) and
 // returns the process's exit code. Never opens a window or a message box, except that the usage is

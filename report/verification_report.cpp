@@ -55,6 +55,9 @@ ReportFacts VerificationReport::Collect(const ProgressCallback& progress, std::s
     SkipOnFailure([&] {
         facts.title = RunTitle{platform::runtime::Now(), version.GetOSVersion()};
     });
+    SkipOnFailure([&] { facts.osVersion = platform::kernel32::GetVersionEx(); });
+    SkipOnFailure([&] { facts.knownFolders = platform::known_folders::ReadKnownFolders(); });
+    const BlockInputs inputs{locator, settings_.reference ? &*settings_.reference : nullptr};
     for (int pass = 1; pass <= kPassCount; ++pass) {
         const bool filePass = pass <= static_cast<int>(kFileList.size());
         current =
@@ -69,7 +72,7 @@ ReportFacts VerificationReport::Collect(const ProgressCallback& progress, std::s
             }
             CollectInstallFolderChecks(facts, fileSystem_, pathTable_);
             for (const BlockAfterPath& block : kBlocksAfterPath) {
-                block.collect(facts, locator);
+                block.collect(facts, inputs);
             }
         });
         if (!completed) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -39,11 +40,13 @@ class VerificationReport {
         int timeoutSeconds = platform::library_probe::kDefaultLimitSeconds;
         // A person may be reading a box that the code shows: the time does not run out then.
         bool waitWhileStartUpShowsWindow = false;
+        // With /compare: the reference the run's facts are compared with.
+        std::optional<Reference> reference;
     };
 
     // The file system object is its member.
     VerificationReport() = default;
-    explicit VerificationReport(Settings settings) : settings_(settings) {}
+    explicit VerificationReport(Settings settings) : settings_(std::move(settings)) {}
 
     // One complete run: collects the facts, clears `surface` and draws the report on it,
     // rewrites the log file and returns the report text, whose lines are separated by CR

@@ -20,7 +20,7 @@ json Parse(const ReportFacts& facts) {
 
 TEST(JsonReport, EveryKindOfRowFieldByField) {
     const json doc = Parse(kelvra::test::SampleFacts());
-    EXPECT_EQ(doc["schemaVersion"], 4);
+    EXPECT_EQ(doc["schemaVersion"], 6);
     EXPECT_EQ(doc["program"], json({{"name", "Kelvra_System_Files_Test"}, {"version", "1.0.0"}}));
     EXPECT_EQ(doc["machineName"], "SUPPORT-PC-07");
     EXPECT_EQ(doc["generatedAt"], "2026-12-08T08:15:00Z");

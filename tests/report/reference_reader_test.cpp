@@ -25,7 +25,7 @@ using report::LoadFailureKind;
 using report::ReferenceProblem;
 
 // The sample machine with copies on the search path for two files.
-std::string SampleJson() {
+report::ReportFacts SampleFactsWithCopies() {
     using Machine = fileinfo::MachineKind;
     report::ReportFacts facts = kelvra::test::SampleFacts();
     facts.files[0].copies = {
@@ -33,7 +33,11 @@ std::string SampleJson() {
         {"C:\\Tools\\COMDLG32.OCX", {}, "", Machine::kUnknown, std::nullopt, {}, false}};
     facts.files[2].copies = {
         {"C:\\Tools\\TABCTL32.OCX", {}, "2.0.50727.42", Machine::kX64, 5120, {}, true}};
-    return report::JsonReport(facts, kelvra::test::SampleRunContext());
+    return facts;
+}
+
+std::string SampleJson() {
+    return report::JsonReport(SampleFactsWithCopies(), kelvra::test::SampleRunContext());
 }
 
 report::Reference ParseGood(std::string_view text) {
@@ -51,8 +55,12 @@ TEST(ReferenceReader, TheSampleReportsFacts) {
               (report::ReferenceIdentity{"C:\\Refs\\good.json", "SUPPORT-PC-07",
                                          "2026-12-08T08:15:00Z", report::kJsonSchemaVersion}));
     EXPECT_TRUE(reference.notUnderstood.empty());
-    report::ComparableFacts expected{
-        {}, true, true, true, report::OsVersionNumbers{10, 0, 19045, 2}, {}};
+    report::ComparableFacts expected{{},
+                                     true,
+                                     true,
+                                     true,
+                                     report::OsVersionNumbers{10, 0, 19045, 2},
+                                     kelvra::test::SampleFacts().knownFolders};
     const LoadFailure none{};
     const LoadFailure notFound{LoadFailureKind::kSystemError, 126};
     for (std::string_view name : report::kFileList) {  // found nowhere, but for those below
@@ -70,6 +78,8 @@ TEST(ReferenceReader, TheSampleReportsFacts) {
     expected.files[5] = {"MSCOMCTL.OCX", false, "", {}, {}, {}, none, "", 0};  // the error row
     expected.files[6].loadFailure = LoadFailure{LoadFailureKind::kStartUpCode};
     EXPECT_EQ(reference.facts, expected);
+    // The facts a run compares are the facts its JSON gives a later comparison.
+    EXPECT_EQ(report::ComparableFactsOf(SampleFactsWithCopies()), expected);
 }
 
 TEST(ReferenceReader, ReferencesThatCannotBeUsedSayWhichInOneLine) {
@@ -121,15 +131,16 @@ TEST(ReferenceReader, FilesOnThePlatformAreCappedAndMayBeUtf16) {
         return error != nullptr ? std::optional(error->problem) : std::nullopt;
     };
     ASSERT_TRUE(rt::WriteFileBytes(scratch / "huge.json", std::string(100 << 20, ' ')));
-    EXPECT_EQ(problem(report::ReadReferenceFile(scratch / "huge.json", 4)),
+    EXPECT_EQ(problem(report::ReadReferenceFile(scratch / "huge.json", report::kJsonSchemaVersion)),
               ReferenceProblem::kTooLarge);
-    EXPECT_EQ(problem(report::ReadReferenceFile(scratch / "none.json", 4)),
+    EXPECT_EQ(problem(report::ReadReferenceFile(scratch / "none.json", report::kJsonSchemaVersion)),
               ReferenceProblem::kCannotRead);
     // As Windows PowerShell's ">" saves the standard output: UTF-16LE with its mark.
     const auto bytes = platform::text::EncodeRegistryString(SampleJson());
     const std::string utf16 = "\xFF\xFE" + std::string(bytes.begin(), bytes.end() - 2);
     ASSERT_TRUE(rt::WriteFileBytes(scratch / "utf16.json", utf16));
-    const auto reading = report::ReadReferenceFile(scratch / "utf16.json", 4);
+    const auto reading =
+        report::ReadReferenceFile(scratch / "utf16.json", report::kJsonSchemaVersion);
     ASSERT_FALSE(problem(reading));
     EXPECT_EQ(std::get<report::Reference>(reading).facts, ParseGood(SampleJson()).facts);
 }

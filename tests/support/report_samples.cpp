@@ -138,6 +138,9 @@ report::ReportFacts SampleFacts() {
     errorRow.loadInfoFailed = true;
     errorRow.path = std::string(report::kErrorRowPrefix) + errorRow.name;
 
+    facts.osVersion = platform::kernel32::OsVersionInfo{10, 0, 19045, 2};
+    facts.knownFolders = {"C:\\Windows", "C:\\Program Files", "C:\\Program Files (x86)",
+                          "C:\\Users\\support"};
     facts.installFolder = {"C:\\Program Files\\Bin\\Quorvane", true};
     facts.pathTable = SamplePathTable();
     facts.messages = {"An error occurred in myRegReadString: HKLM\\x Path : boom"};
@@ -145,11 +148,7 @@ report::ReportFacts SampleFacts() {
 }
 
 report::RunContext SampleRunContext() {
-    return {"1.0.0",
-            "SUPPORT-PC-07",
-            "Unknown",
-            platform::kernel32::OsVersionInfo{10, 0, 19045, 2},
-            {2026, 12, 8, 8, 15, 0}};
+    return {"1.0.0", "SUPPORT-PC-07", "Unknown", {2026, 12, 8, 8, 15, 0}};
 }
 
 }  // namespace kelvra::test
