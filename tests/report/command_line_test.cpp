@@ -34,6 +34,12 @@ TEST(CommandLine, OutputsInEitherSpellingAndAnyCase) {
     EXPECT_EQ(c.timeoutSeconds, 600);
     EXPECT_EQ(ParseCommandLine({"-timeout", "1"}).mode, Mode::kWindow) << "the window's limit";
     EXPECT_EQ(ParseCommandLine({"/library-probe"}).mode, Mode::kLibraryProbe);
+
+    // A comparison in a window run, or with the outputs.
+    const CommandLine d = ParseCommandLine({"-COMPARE", "good.json"});
+    EXPECT_EQ(d.mode, Mode::kWindow);
+    EXPECT_EQ(d.referenceFile, "good.json");
+    EXPECT_EQ(ParseCommandLine({"/json", "-", "/compare", "good.json"}).mode, Mode::kUnattended);
 }
 
 TEST(CommandLine, UsageWhereverItIsAsked) {
@@ -63,6 +69,10 @@ TEST(CommandLine, MistakesGiveAOneLineReason) {
         {{"/json", "-", "/library-probe"},
          "/library-probe is the program's own; it is not for use by hand"},
         {{"-LIBRARY-PROBE"}, "-LIBRARY-PROBE is the program's own; it is not for use by hand"},
+        {{"/compare"}, "/compare needs the file name of a JSON report of this program"},
+        {{"/compare", "a", "/compare", "b"}, "/compare is given twice"},
+        {{"/compare", "r.json", "/json", "R.JSON"},
+         "/compare reads the file that /report or /json would write"},
     };
     for (const auto& [arguments, reason] : cases) {
         const CommandLine command = ParseCommandLine(arguments);
