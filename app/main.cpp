@@ -3,10 +3,7 @@
 // reference.
 #include <windows.h>
 
-#include <utility>
-
 #include "platform/runtime.h"
-#include "platform/window.h"
 #include "report/command_line.h"
 #include "report/form1.h"
 #include "report/unattended_run.h"
@@ -17,12 +14,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (command.mode != report::CommandLine::Mode::kWindow) {
         return report::RunWithoutWindow(command);
     }
-    report::CompareOption compare = report::ReadCompareOption(command);
-    if (!compare.error.empty()) {
-        // A window run has no standard error: the line goes to a box, and no report is made.
-        platform::window::MessageBox(compare.error);
-        return report::kExitUsageOrOutput;
-    }
-    report::Form1 form(command.timeoutSeconds, std::move(compare.reference));
-    return platform::window::RunReportWindow(form);
+    return report::RunReportWindow(command);
 }

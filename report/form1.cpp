@@ -1,6 +1,7 @@
 #include "report/form1.h"
 
 #include "report/file_table.h"
+#include "report/unattended_run.h"
 
 namespace report {
 
@@ -18,6 +19,16 @@ std::string ProgressText(const VerificationReport::Progress& progress) {
                count + ": the report goes on when it is closed";
     }
     return "Checking " + std::string(progress.fileName) + count;
+}
+
+int RunReportWindow(const CommandLine& command) {
+    CompareOption compare = ReadCompareOption(command);
+    if (!compare.error.empty()) {
+        platform::window::MessageBox(compare.error);
+        return kExitUsageOrOutput;
+    }
+    Form1 form(command.timeoutSeconds, std::move(compare.reference));
+    return platform::window::RunReportWindow(form);
 }
 
 void Form1::Shown(platform::window::ReportWindow& window) {

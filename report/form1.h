@@ -11,6 +11,7 @@
 
 #include "platform/window.h"
 #include "report/background_run.h"
+#include "report/command_line.h"
 #include "report/verification_report.h"
 
 namespace report {
@@ -25,6 +26,11 @@ inline constexpr std::string_view kReportNotCompleteMessage =
 // What the window shows while a run is at `progress`, e.g. "Checking libmmd.dll (17 of 19)",
 // or, while the file's start-up code shows a window, that the report waits for it.
 std::string ProgressText(const VerificationReport::Progress& progress);
+
+// The window run that the command line asks for; returns the program's exit code. A reference
+// of /compare that cannot be used is named in a box (a window run has no standard error), and
+// the program ends with exit code 2 without a report.
+int RunReportWindow(const CommandLine& command);
 
 class Form1 final : public platform::window::FormEvents {
   public:

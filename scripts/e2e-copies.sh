@@ -6,6 +6,10 @@
 # with the block "Copies on the search path" (an older copy comes first, the run-time files in
 # use come from different releases), write JSON that conforms to the schema and lists both
 # copies, and exit with 1.
+# Then /compare on the same prefix: the JSON report just written is the reference; compared with
+# it, the unchanged machine differs in nothing (exit 0); with one run-time file replaced by
+# another release and one removed, the block names both (exit 1); a reference that is no JSON
+# gives exit 2, one line on standard error and no report.
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$KELVRA_ROOT/scripts/wine-env.sh"
@@ -24,13 +28,28 @@ for name in DravikLib.dll libifportmd.dll libiomp5md.dll; do cp "$dlls/kelvra_ve
 $WINE64 reg add 'HKCU\Environment' /v PATH /t REG_SZ /f /d 'C:\KelvraFirst;C:\KelvraSecond' >/dev/null
 /usr/lib/wine/wineserver -w
 
-status=0
-(cd "$work" && exec $WINE64 "$exe" /report report.txt /json report.json) || status=$?
+# run NAME ARGS...: the program in the work folder; its exit code goes to $work/NAME.status and
+# its standard error to $work/NAME.stderr.
+run() {
+    local name=$1 status=0
+    shift
+    (cd "$work" && exec $WINE64 "$exe" "$@" 2> "$name.stderr") || status=$?
+    echo "$status" > "$work/$name.status"
+}
+
+run copies /report report.txt /json report.json
+status=$(cat "$work/copies.status")
+run same /compare report.json /report same.txt /json same.json
+cp "$dlls/kelvra_ver6.dll" "$first/libmmd.dll"
+rm "$second/libiomp5md.dll"
+run changed /compare report.json /report changed.txt /json changed.json
+echo "not a report" > "$work/bad.json"
+run bad /compare bad.json /report bad.txt /json bad-out.json
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 cd "$KELVRA_ROOT"
 python3 - "$work" "$status" <<'PY'
-import json, subprocess, sys
+import json, os, subprocess, sys
 work, status = sys.argv[1], int(sys.argv[2])
 A, B, v2, v6 = "C:\\KelvraFirst\\", "C:\\KelvraSecond\\", "2.0.50727.42", "6.0.8169.0"
 failures = []
@@ -63,5 +82,35 @@ check("the JSON has the note on DravikLib.dll", len(dravik["notes"]), 1)
 check("the JSON's run-time releases",
       (doc["runtimeReleases"]["agree"], [f["version"] for f in doc["runtimeReleases"]["files"]]),
       (False, [v2, v2, v6, v6]))
+
+def block(name):
+    lines = open(f"{work}/{name}.txt", encoding="utf-8", newline="").read().split("\r\n")
+    heading = "Differences from the reference"
+    return lines[lines.index(heading) - 1:] if heading in lines else []
+def status_of(name):
+    return int(open(f"{work}/{name}.status").read())
+same = block("same")
+check("compared with itself: exit code 0", status_of("same"), 0)
+check("compared with itself: the block says so, set off by an empty line",
+      [same[0], same[1], same[2], same[3][:30]] + same[4:],
+      ["", "Differences from the reference", "", "Compared with report.json, ma", "No differences.",
+       "", "", ""])
+check("the comparison's JSON conforms to the schema", subprocess.run(
+    [sys.executable, "scripts/validate_json.py", "schemas/report.schema.json", f"{work}/same.json"],
+    capture_output=True, text=True).stdout, "")
+check("a file replaced and one removed: exit code 1", status_of("changed"), 1)
+check("a file replaced and one removed: the block names both", block("changed")[4:], [
+    f"libmmd.dll: version {v6} here, {v2} in the reference",
+    f"libiomp5md.dll: not located here, {B}libiomp5md.dll in the reference", "", "", ""])
+differences = json.load(open(f"{work}/changed.json", encoding="utf-8"))["comparison"]["differences"]
+check("a file replaced and one removed: the JSON's differences",
+      [(d["subject"], d["field"]) for d in differences],
+      [("libmmd.dll", "version"), ("libiomp5md.dll", "located")])
+check("a reference that is no JSON: exit code 2", status_of("bad"), 2)
+stderr = open(f"{work}/bad.stderr", encoding="utf-8", errors="replace").read()
+check("a reference that is no JSON: one line on standard error",
+      (stderr.count("\n"), "bad.json is not JSON" in stderr), (1, True))
+check("a reference that is no JSON: no report", [os.path.exists(f"{work}/{f}") for f in
+      ("bad.txt", "bad-out.json")], [False, False])
 sys.exit(1 if failures else 0)
 PY

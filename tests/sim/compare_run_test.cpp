@@ -10,6 +10,7 @@
 
 #include "platform/sim/machine.h"
 #include "report/file_table.h"
+#include "report/form1.h"
 #include "report/unattended_run.h"
 #include "report/verification_report.h"
 #include "support/test_data.h"
@@ -127,6 +128,11 @@ TEST(CompareRun, AReferenceThatCannotBeUsedEndsTheRunWith2AndWritesNothing) {
             m().standardError->starts_with("Kelvra_System_Files_Test: The reference " + reference))
             << *m().standardError;
         EXPECT_EQ(std::count(m().standardError->begin(), m().standardError->end(), '\n'), 1);
+        // A window run says it in a box and shows no report.
+        m().messageBoxes.clear();
+        EXPECT_EQ(report::RunReportWindow(report::ParseCommandLine({"/compare", reference})), 2);
+        ASSERT_EQ(m().messageBoxes.size(), 1u);
+        EXPECT_TRUE(m().messageBoxes[0].starts_with("The reference " + reference));
     }
 }
 
