@@ -8,6 +8,8 @@ namespace {
 
 using Kind = RegOperation::Kind;
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kRegedit4Header = "REGEDIT4";
+constexpr std::string_view kUnicodeHeader = "Windows Registry Editor Version 5.00";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -60,6 +62,52 @@ void AppendListPart(std::string& list, std::string_view part) {
     list += part;
 }
 
+// The data of a Unicode value line without the "; comment" after it.
+std::string_view WithoutComment(std::string_view data) {
+    return TrimBlanks(data.substr(0, data.find(';')));
+}
+
+// A quoted name or text of the Unicode form, read from its opening quote on.
+struct Unquoted {
+    std::string text;             // its escapes resolved
+    std::string_view rest;        // what follows the closing quote
+    const char* fault = nullptr;  // why it cannot be read
+};
+
+Unquoted Unquote(std::string_view quoted) {
+    Unquoted out;
+    std::size_t at = 1;  // after the opening quote
+    while (true) {
+        const auto stop = quoted.find_first_of("\"\\", at);
+        if (stop != std::string_view::npos && quoted[stop] == '"') {
+            out.text.append(quoted.substr(at, stop - at));
+            out.rest = quoted.substr(stop + 1);
+            return out;
+        }
+        if (stop == std::string_view::npos || stop + 1 == quoted.size()) {
+            out.fault = "without its closing quote";  // a final backslash escapes nothing
+            return out;
+        }
+        out.text.append(quoted.substr(at, stop - at));
+        switch (const char escaped = quoted[stop + 1]) {
+            case '\\':
+            case '"':
+                out.text.push_back(escaped);
+                break;
+            case 'r':
+                out.text.push_back('\r');
+                break;
+            case 'n':
+                out.text.push_back('\n');
+                break;
+            default:
+                out.fault = "with an unknown escape (a backslash not followed by \\, \", r or n)";
+                return out;
+        }
+        at = stop + 2;
+    }
+}
+
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list) {
@@ -89,18 +137,13 @@ bool RegScriptReader::Line(std::string_view line) {
     current_ = line;
     switch (state_) {
         case State::kHeader:
-            state_ = platform::text::EqualsIgnoringCase(line, "REGEDIT4") ? State::kOutsideSection
-                                                                          : State::kRefused;
-            return state_ != State::kRefused;
+            return Header(line);
         case State::kRefused:
             return false;
         case State::kInHexList:
-            if (ContinuesHexList(TrimBlanks(line))) {
-                ContinueHexList(TrimBlanks(line));
+            if (HexListLine(line)) {
                 return true;
             }
-            // Any other line ends the list and is read as what it is.
-            EndHexList();
             break;
         default:
             break;
@@ -109,10 +152,62 @@ bool RegScriptReader::Line(std::string_view line) {
     return true;
 }
 
-void RegScriptReader::Finish() {
+bool RegScriptReader::UnreadableLine(std::string_view text, std::string reason) {
+    ++number_;
+    current_ = text;
+    if (state_ == State::kHeader || state_ == State::kRefused) {
+        state_ = State::kRefused;
+        return false;
+    }
     if (state_ == State::kInHexList) {
+        DropHexList("a hex list cut off by an unreadable line");
+    }
+    if (TrimBlanks(text).starts_with('[')) {
+        state_ = State::kOutsideSection;  // its values are passed over, as after any unreadable
+                                          // key line: they are not for the section before
+    }
+    Problem(std::move(reason));
+    return true;
+}
+
+void RegScriptReader::Finish() {
+    if (state_ != State::kInHexList) {
+        return;
+    }
+    if (Unicode()) {
+        DropHexList("a hex list continued past the end of the file");
+    } else {
         EndHexList();
     }
+}
+
+bool RegScriptReader::Header(std::string_view line) {
+    const std::string_view header = Unicode() ? kUnicodeHeader : kRegedit4Header;
+    state_ =
+        platform::text::EqualsIgnoringCase(line, header) ? State::kOutsideSection : State::kRefused;
+    return state_ != State::kRefused;
+}
+
+// A line while a hex list waits for its continuation: true when it was the list's.
+bool RegScriptReader::HexListLine(std::string_view line) {
+    line = TrimBlanks(line);
+    if (Unicode()) {
+        if (line.empty() || line.starts_with(';')) {
+            return true;  // the registry editors' lists wait past blank and comment lines
+        }
+        line = WithoutComment(line);
+    }
+    if (ContinuesHexList(line)) {
+        ContinueHexList(line);
+        return true;
+    }
+    // Any other line ends the list and is read as what it is.
+    if (Unicode()) {
+        DropHexList("a hex list whose continuation is missing");
+    } else {
+        EndHexList();
+    }
+    return false;
 }
 
 void RegScriptReader::Content(std::string_view line) {
@@ -152,6 +247,14 @@ void RegScriptReader::ValueLine(std::string_view line) {
     const bool atName = line.starts_with('@');
     if (atName) {
         line.remove_prefix(1);
+    } else if (line.starts_with('"') && Unicode()) {
+        Unquoted quoted = Unquote(line);
+        if (quoted.fault != nullptr) {
+            Problem(std::string("a value name ") + quoted.fault);
+            return;
+        }
+        name = std::move(quoted.text);
+        line = quoted.rest;
     } else if (line.starts_with('"')) {
         const auto close = line.find('"', 1);
         if (close == std::string_view::npos) {
@@ -176,6 +279,9 @@ void RegScriptReader::Data(std::string name, bool atName, std::string_view data)
     RegOperation op;
     op.line = number_;
     op.name = std::move(name);
+    if (Unicode() && !data.starts_with('"')) {
+        data = WithoutComment(data);
+    }
     if (data == "-") {
         op.kind = Kind::kDeleteValue;
     } else if (StartsWithIgnoringCase(data, "hex:")) {
@@ -190,7 +296,7 @@ void RegScriptReader::Data(std::string name, bool atName, std::string_view data)
             Problem("an unreadable value type in \"hex(...)\"");
             return;
         }
-        op.kind = Kind::kSetTyped;
+        op.kind = Unicode() ? Kind::kSetStored : Kind::kSetTyped;
         op.type = *type;
         StartHexList(std::move(op), data.substr(close + 2));
         return;
@@ -202,10 +308,33 @@ void RegScriptReader::Data(std::string name, bool atName, std::string_view data)
         }
         op.kind = Kind::kSetDword;
         op.dword = static_cast<std::int32_t>(*value);
+    } else if (Unicode()) {
+        QuotedStringData(std::move(op), data);
+        return;
     } else {
         StringData(std::move(op), atName, data);
         return;
     }
+    sink_.Operation(std::move(op));
+}
+
+void RegScriptReader::QuotedStringData(RegOperation op, std::string_view data) {
+    if (!data.starts_with('"')) {
+        Problem("data that is none of \"-\", hex:, hex(N):, dword: and a quoted text");
+        return;
+    }
+    Unquoted text = Unquote(data);
+    if (text.fault != nullptr) {
+        Problem(std::string("a text ") + text.fault);
+        return;
+    }
+    const std::string_view after = TrimBlanks(text.rest);
+    if (!after.empty() && !after.starts_with(';')) {
+        Problem("something other than a comment after a text's closing quote");
+        return;
+    }
+    op.kind = Kind::kSetString;
+    op.text = std::move(text.text);
     sink_.Operation(std::move(op));
 }
 
@@ -259,12 +388,19 @@ void RegScriptReader::EndHexList() {
     pending_ = {};
 }
 
+void RegScriptReader::DropHexList(std::string reason) {
+    state_ = State::kInSection;
+    pendingList_ = {};
+    sink_.Problem({pending_.line, std::move(pendingFirstLine_), std::move(reason)});
+    pending_ = {};
+}
+
 void RegScriptReader::Problem(std::string reason) {
     sink_.Problem({number_, std::string(current_), std::move(reason)});
 }
 
-bool ReadRegFile(std::string_view text, RegScriptSink& sink) {
-    RegScriptReader reader(sink);
+bool ReadRegFile(std::string_view text, RegScriptSink& sink, RegScriptForm form) {
+    RegScriptReader reader(sink, form);
     while (true) {
         const auto end = text.find(kLineEnd);
         if (!reader.Line(text.substr(0, end))) {
@@ -280,7 +416,8 @@ bool ReadRegFile(std::string_view text, RegScriptSink& sink) {
 }
 
 std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text,
-                                                     std::vector<RegLineProblem>* problems) {
+                                                     std::vector<RegLineProblem>* problems,
+                                                     RegScriptForm form) {
     struct Collector final : RegScriptSink {
         std::vector<RegOperation> operations;
         std::vector<RegLineProblem>* problems = nullptr;
@@ -292,21 +429,10 @@ std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text,
         }
     } collector;
     collector.problems = problems;
-    if (!ReadRegFile(text, collector)) {
+    if (!ReadRegFile(text, collector, form)) {
         return std::nullopt;
     }
     return std::move(collector.operations);
-}
-
-std::string LineCutter::Add(std::string_view piece) {
-    rest_ += piece;
-    const auto end = rest_.rfind(kLineEnd);
-    if (end == std::string::npos) {
-        return {};
-    }
-    std::string complete = rest_.substr(0, end + kLineEnd.size());
-    rest_.erase(0, end + kLineEnd.size());
-    return complete;
 }
 
 }  // namespace registry

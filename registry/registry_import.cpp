@@ -1,4 +1,4 @@
-// ImportFromReg: applies a REGEDIT4 registry script file, read and converted as a stream.
+// ImportFromReg: applies a registry script file of either form, read and converted as a stream.
 #include <exception>
 #include <string>
 #include <utility>
@@ -9,6 +9,7 @@
 #include "platform/text.h"
 #include "registry/key_path.h"
 #include "registry/reg_file_reader.h"
+#include "registry/reg_script_input.h"
 #include "registry/registry_access.h"
 #include "registry/value_data.h"
 
@@ -20,8 +21,6 @@ using Kind = RegOperation::Kind;
 
 // Bytes read from the file at a time; the lines in memory stay within a few of these.
 constexpr std::size_t kReadSize = 64 * 1024;
-// A first line longer than this without its CR LF is no header.
-constexpr std::size_t kLongestHeader = 64;
 
 std::string RefusedReason(long error) {
     switch (error) {
@@ -58,6 +57,8 @@ long ApplyValue(reg::RawKey key, const RegOperation& op) {
             return reg::SetValue(key, op.name, reg::kRegBinary, op.bytes);
         case Kind::kSetTyped:
             return reg::SetValue(key, op.name, op.type, StoredBytesFromAnsi(op.type, op.bytes));
+        case Kind::kSetStored:
+            return reg::SetValue(key, op.name, op.type, op.bytes);
         case Kind::kDeleteValue: {
             const long error = reg::DeleteValue(key, op.name);
             return error == reg::kErrorFileNotFound ? reg::kErrorSuccess : error;
@@ -154,29 +155,13 @@ class ScriptApplier final : public RegScriptSink {
     SectionKey section_;  // the latest section; no key before the first or after a deletion
 };
 
-// Feeds the reader the lines of a block of complete ANSI lines; false when the header is
-// refused.
-bool ReadBlock(std::string_view ansiLines, RegScriptReader& reader) {
-    const std::string text = platform::kernel32::AnsiToUtf8(ansiLines);
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const auto end = rest.find("\r\n");
-        if (!reader.Line(rest.substr(0, end))) {
-            return false;
-        }
-        rest.remove_prefix(end + 2);  // every line of the block ends with CR LF
-    }
-    return true;
-}
-
 enum class ReadOutcome { kRead, kNotAScript, kUnreadable };
 
-// Reads the file through the reader into the applier.
-ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applier) {
-    RegScriptReader reader(applier);
-    LineCutter cutter;
+// Reads the file through the reader into the applier; `refusal` says why a file is no script.
+ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applier,
+                       std::string& refusal) {
+    RegScriptInput input(applier, platform::kernel32::AnsiToUtf8);
     std::vector<char> buffer(kReadSize);
-    bool headerRead = false;
     while (true) {
         const auto count = file.Read(buffer);
         if (!count) {
@@ -185,20 +170,15 @@ ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applie
         if (*count == 0) {
             break;
         }
-        const std::string lines = cutter.Add(std::string_view(buffer.data(), *count));
-        if (!ReadBlock(lines, reader)) {
-            return ReadOutcome::kNotAScript;
-        }
-        headerRead = headerRead || !lines.empty();
-        if (!headerRead && cutter.Rest().size() > kLongestHeader) {
+        if (!input.Add(std::string_view(buffer.data(), *count))) {
+            refusal = input.Refusal();
             return ReadOutcome::kNotAScript;
         }
     }
-    // The last line, without CR LF (a file of one line is its header alone).
-    if (!reader.Line(platform::kernel32::AnsiToUtf8(cutter.Rest()))) {
+    if (!input.Finish()) {
+        refusal = input.Refusal();
         return ReadOutcome::kNotAScript;
     }
-    reader.Finish();
     return ReadOutcome::kRead;
 }
 
@@ -219,9 +199,10 @@ long clsRegistryAccess::ImportFromReg(std::string_view sRegFile,
     }
     try {
         ScriptApplier applier(Problems);
-        switch (ReadScript(*file, applier)) {
+        std::string refusal;
+        switch (ReadScript(*file, applier, refusal)) {
             case ReadOutcome::kNotAScript:
-                report({1, "", "not a REGEDIT4 registry script"});
+                report({1, "", std::move(refusal)});
                 return 0;
             case ReadOutcome::kUnreadable:
                 report({0, "", "the file could not be read to its end"});
