@@ -78,7 +78,11 @@ Unquoted Unquote(std::string_view quoted) {
     Unquoted out;
     std::size_t at = 1;  // after the opening quote
     while (true) {
-        const auto stop = quoted.find_first_of("\"\\", at);
+        auto stop = at;  // the next quote or backslash
+        while (stop < quoted.size() && quoted[stop] != '"' && quoted[stop] != '\\') {
+            ++stop;
+        }
+        stop = stop < quoted.size() ? stop : std::string_view::npos;
         if (stop != std::string_view::npos && quoted[stop] == '"') {
             out.text.append(quoted.substr(at, stop - at));
             out.rest = quoted.substr(stop + 1);
@@ -113,21 +117,33 @@ Unquoted Unquote(std::string_view quoted) {
 std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(list.size() / 3 + 1);
-    list = TrimBlanks(list);
-    while (!list.empty()) {
-        const auto comma = list.find(',');
-        const std::string_view item = TrimBlanks(list.substr(0, comma));
-        const bool last = comma == std::string_view::npos;
-        list = last ? std::string_view{} : list.substr(comma + 1);
-        if (item.empty() && last) {
-            break;  // "01,02," ends with its comma
+    std::size_t at = 0;
+    const auto skipBlanks = [&] {
+        while (at < list.size() && IsBlank(list[at])) {
+            ++at;
         }
-        if (item.empty() || item.size() > 2 || HexDigit(item.front()) < 0 ||
-            HexDigit(item.back()) < 0) {
+    };
+    // One pass: blanks, one or two hex digits, blanks, then a comma or the end; blanks alone
+    // may follow the last comma.
+    skipBlanks();
+    while (at < list.size()) {
+        const int high = HexDigit(list[at]);
+        if (high < 0) {
             return std::nullopt;
         }
-        const auto value = HexNumber(item);
-        bytes.push_back(static_cast<std::uint8_t>(*value));
+        ++at;
+        const int low = at < list.size() ? HexDigit(list[at]) : -1;
+        at += low >= 0 ? 1 : 0;
+        bytes.push_back(static_cast<std::uint8_t>(low >= 0 ? high * 16 + low : high));
+        skipBlanks();
+        if (at == list.size()) {
+            break;
+        }
+        if (list[at] != ',') {
+            return std::nullopt;
+        }
+        ++at;
+        skipBlanks();
     }
     return bytes;
 }
@@ -177,7 +193,7 @@ void RegScriptReader::Finish() {
     if (Unicode()) {
         DropHexList("a hex list continued past the end of the file");
     } else {
-        EndHexList();
+        EndHexList(pendingList_);
     }
 }
 
@@ -205,7 +221,7 @@ bool RegScriptReader::HexListLine(std::string_view line) {
     if (Unicode()) {
         DropHexList("a hex list whose continuation is missing");
     } else {
-        EndHexList();
+        EndHexList(pendingList_);
     }
     return false;
 }
@@ -359,7 +375,7 @@ void RegScriptReader::StringData(RegOperation op, bool atName, std::string_view 
 void RegScriptReader::StartHexList(RegOperation op, std::string_view list) {
     pending_ = std::move(op);
     pendingList_.clear();
-    pendingFirstLine_ = std::string(current_);
+    pendingFirstLine_.reset();
     state_ = State::kInHexList;
     ContinueHexList(TrimBlanks(list));
 }
@@ -369,18 +385,25 @@ void RegScriptReader::ContinueHexList(std::string_view list) {
     if (continues) {
         list.remove_suffix(1);
     }
+    if (!continues && pendingList_.empty()) {
+        EndHexList(list);  // nothing gathered before: read where it stands
+        return;
+    }
+    if (!pendingFirstLine_) {
+        pendingFirstLine_ = std::string(current_);  // the list's first line goes now
+    }
     AppendListPart(pendingList_, list);
     if (!continues) {
-        EndHexList();
+        EndHexList(pendingList_);
     }
 }
 
-void RegScriptReader::EndHexList() {
+void RegScriptReader::EndHexList(std::string_view list) {
     state_ = State::kInSection;
-    auto bytes = ParseHexList(pendingList_);
-    pendingList_ = {};
+    auto bytes = ParseHexList(list);
+    pendingList_.clear();
     if (!bytes) {
-        sink_.Problem({pending_.line, std::move(pendingFirstLine_), "an unreadable hex list"});
+        sink_.Problem({pending_.line, PendingFirstLine(), "an unreadable hex list"});
         return;
     }
     pending_.bytes = std::move(*bytes);
@@ -390,9 +413,13 @@ void RegScriptReader::EndHexList() {
 
 void RegScriptReader::DropHexList(std::string reason) {
     state_ = State::kInSection;
-    pendingList_ = {};
-    sink_.Problem({pending_.line, std::move(pendingFirstLine_), std::move(reason)});
+    pendingList_.clear();
+    sink_.Problem({pending_.line, PendingFirstLine(), std::move(reason)});
     pending_ = {};
+}
+
+std::string RegScriptReader::PendingFirstLine() {
+    return pendingFirstLine_ ? std::move(*pendingFirstLine_) : std::string(current_);
 }
 
 void RegScriptReader::Problem(std::string reason) {

@@ -129,18 +129,21 @@ class RegScriptReader {
     void QuotedStringData(RegOperation op, std::string_view data);
     void StartHexList(RegOperation op, std::string_view list);
     void ContinueHexList(std::string_view list);
-    void EndHexList();
+    void EndHexList(std::string_view list);
     void DropHexList(std::string reason);
+    std::string PendingFirstLine();
     void Problem(std::string reason);
 
     RegScriptSink& sink_;
     RegScriptForm form_;
     State state_ = State::kHeader;
-    std::size_t number_ = 0;        // of the line being read
-    std::string_view current_;      // the line being read
-    RegOperation pending_;          // kInHexList: the value waiting for its list's end
-    std::string pendingList_;       // its list so far, continuation backslashes removed
-    std::string pendingFirstLine_;  // its first line, for a problem report
+    std::size_t number_ = 0;    // of the line being read
+    std::string_view current_;  // the line being read
+    RegOperation pending_;      // kInHexList: the value waiting for its list's end
+    std::string pendingList_;   // its list so far, continuation backslashes removed
+    // Its first line, for a problem report, once the list goes on past it (before that, the
+    // line being read is the first).
+    std::optional<std::string> pendingFirstLine_;
 };
 
 // Hands the operations and problems of a whole script (UTF-8 text) to `sink`; false (and
@@ -158,29 +161,51 @@ std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text,
 // nullopt when an item is not one or two hex digits.
 std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list);
 
-// Cuts text (bytes or UTF-16 units) into lines at CR LF as it arrives in pieces: Add() returns
-// the text of the complete lines so far, each with its CR LF; Rest() is the unfinished last
-// line.
+// Cuts text (bytes or UTF-16 units) into lines at CR LF as it arrives in pieces. Add() returns
+// the text of the complete lines so far, each with its CR LF; Cut() hands each complete line,
+// without its CR LF, to a function where it stands. Rest() is the unfinished last line.
 template <typename Char>
 class BasicLineCutter {
   public:
     using Text = std::basic_string<Char>;
+    using View = std::basic_string_view<Char>;
 
-    Text Add(std::basic_string_view<Char> piece) {
-        static constexpr Char kLineEnd[] = {Char('\r'), Char('\n')};
-        const std::basic_string_view<Char> lineEnd(kLineEnd, 2);
+    Text Add(View piece) {
         rest_ += piece;
-        const auto end = rest_.rfind(lineEnd);
+        const auto end = rest_.rfind(LineEnd());
         if (end == Text::npos) {
             return {};
         }
-        Text complete = rest_.substr(0, end + lineEnd.size());
-        rest_.erase(0, end + lineEnd.size());
+        Text complete = rest_.substr(0, end + 2);
+        rest_.erase(0, end + 2);
         return complete;
     }
+
+    // False as soon as `line` returns false (the cutter is then of no further use).
+    template <typename Handler>
+    bool Cut(View piece, Handler line) {
+        // A CR at the end of the rest may meet its LF at the start of the piece.
+        const std::size_t searchFrom = rest_.empty() ? 0 : rest_.size() - 1;
+        rest_ += piece;
+        const View text = rest_;
+        std::size_t start = 0;
+        for (auto end = text.find(LineEnd(), searchFrom); end != View::npos;
+             end = text.find(LineEnd(), start)) {
+            if (!line(text.substr(start, end - start))) {
+                return false;
+            }
+            start = end + 2;
+        }
+        rest_.erase(0, start);
+        return true;
+    }
+
     [[nodiscard]] const Text& Rest() const { return rest_; }
 
   private:
+    static constexpr Char kLineEnd[2] = {Char('\r'), Char('\n')};
+    static constexpr View LineEnd() { return View(kLineEnd, 2); }
+
     Text rest_;
 };
 using LineCutter = BasicLineCutter<char>;

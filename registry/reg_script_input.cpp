@@ -1,5 +1,8 @@
 #include "registry/reg_script_input.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
 #include <utility>
 
 #include "platform/text.h"
@@ -22,6 +25,11 @@ bool IsLowSurrogate(char16_t unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+bool IsAscii(std::string_view bytes) {
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 bool HoldsUnpairedSurrogate(std::u16string_view units) {
     for (std::size_t i = 0; i < units.size(); ++i) {
         if (IsHighSurrogate(units[i]) && i + 1 < units.size() && IsLowSurrogate(units[i + 1])) {
@@ -33,18 +41,16 @@ bool HoldsUnpairedSurrogate(std::u16string_view units) {
     return false;
 }
 
-// Calls `line` for every line of a block of complete lines, each without its CR LF; false as
-// soon as one call is.
-template <typename Char, typename Handler>
-bool EachLine(std::basic_string_view<Char> lines, Handler line) {
-    static constexpr Char kLineEnd[] = {Char('\r'), Char('\n')};
-    const std::basic_string_view<Char> lineEnd(kLineEnd, 2);
-    while (!lines.empty()) {
-        const auto end = lines.find(lineEnd);
-        if (!line(lines.substr(0, end))) {
-            return false;
+// Puts the UTF-8 of a line of UTF-16 units in `text` (U+FFFD for an unpaired surrogate); false
+// when it holds one. ASCII, the usual line, goes unit by unit.
+bool DecodeLine(std::u16string_view units, std::string& text) {
+    text.resize(units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        if (units[i] >= 0x80) {
+            text = platform::text::Utf16ToUtf8(units);
+            return !HoldsUnpairedSurrogate(units);
         }
-        lines.remove_prefix(end + lineEnd.size());  // every line of the block ends with CR LF
+        text[i] = static_cast<char>(units[i]);
     }
     return true;
 }
@@ -85,7 +91,7 @@ bool RegScriptInput::Finish() {
     }
     if (stage_ == Stage::kAnsi) {
         // The last line, without CR LF (a file of one line is its header alone).
-        if (!AnsiLine(fromAnsi_(ansiLines_.Rest()))) {
+        if (!AnsiLine(ansiLines_.Rest())) {
             return false;
         }
     } else if (stage_ == Stage::kUnicode) {
@@ -114,44 +120,50 @@ void RegScriptInput::Begin() {
 }
 
 bool RegScriptInput::AddAnsi(std::string_view bytes) {
-    const std::string lines = ansiLines_.Add(bytes);
-    if (!EachLine<char>(fromAnsi_(lines),
-                        [this](std::string_view line) { return AnsiLine(line); })) {
+    if (!ansiLines_.Cut(bytes, [this](std::string_view line) { return AnsiLine(line); })) {
         return false;
     }
-    headerRead_ = headerRead_ || !lines.empty();
     return HeaderPending(ansiLines_.Rest().size());
 }
 
 bool RegScriptInput::AddUnicode(std::string_view bytes) {
-    std::u16string units;
-    units.reserve(bytes.size() / 2 + 1);
-    std::size_t at = 0;
+    units_.clear();
     if (oddByte_ && !bytes.empty()) {
-        units.push_back(
+        units_.push_back(
             static_cast<char16_t>(*oddByte_ | (static_cast<unsigned char>(bytes[0]) << 8)));
         oddByte_.reset();
-        at = 1;
+        bytes.remove_prefix(1);
     }
-    for (; at + 1 < bytes.size(); at += 2) {
-        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
-                                              (static_cast<unsigned char>(bytes[at + 1]) << 8)));
+    const std::size_t first = units_.size();
+    units_.resize(first + bytes.size() / 2);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(units_.data() + first, bytes.data(), (units_.size() - first) * 2);
+    } else {
+        for (std::size_t i = first; i < units_.size(); ++i) {
+            const std::size_t at = (i - first) * 2;
+            units_[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[at]) |
+                                              (static_cast<unsigned char>(bytes[at + 1]) << 8));
+        }
     }
-    if (at < bytes.size()) {
-        oddByte_ = static_cast<unsigned char>(bytes[at]);
+    if (bytes.size() % 2 != 0) {
+        oddByte_ = static_cast<unsigned char>(bytes.back());
     }
-    const std::u16string lines = unicodeLines_.Add(units);
-    if (!EachLine<char16_t>(lines,
-                            [this](std::u16string_view line) { return UnicodeLine(line); })) {
+    if (!unicodeLines_.Cut(units_,
+                           [this](std::u16string_view line) { return UnicodeLine(line); })) {
         return false;
     }
-    headerRead_ = headerRead_ || !lines.empty();
     return HeaderPending(unicodeLines_.Rest().size());
 }
 
 bool RegScriptInput::AnsiLine(std::string_view line) {
     if (stage_ == Stage::kRefused) {
         return false;
+    }
+    headerRead_ = true;
+    std::string converted;
+    if (!IsAscii(line)) {  // ASCII is the same text in every ANSI code page and in UTF-8
+        converted = fromAnsi_(line);
+        line = converted;
     }
     if (reader_->Line(line)) {
         return true;
@@ -168,11 +180,11 @@ bool RegScriptInput::UnicodeLine(std::u16string_view line, const char* fault) {
     if (stage_ == Stage::kRefused) {
         return false;
     }
-    const std::string text = platform::text::Utf16ToUtf8(line);
-    if (fault == nullptr && HoldsUnpairedSurrogate(line)) {
+    headerRead_ = true;
+    if (!DecodeLine(line, text_) && fault == nullptr) {
         fault = "an unpaired surrogate: UTF-16 that is no text";
     }
-    if (fault == nullptr ? reader_->Line(text) : reader_->UnreadableLine(text, fault)) {
+    if (fault == nullptr ? reader_->Line(text_) : reader_->UnreadableLine(text_, fault)) {
         return true;
     }
     return Refuse("a byte-order mark without the header \"" + std::string(kUnicodeHeader) + "\"");
@@ -185,7 +197,7 @@ bool RegScriptInput::HeaderPending(std::size_t restLength) {
     }
     return stage_ == Stage::kUnicode
                ? UnicodeLine(unicodeLines_.Rest().substr(0, kLongestHeader + 1))
-               : AnsiLine(fromAnsi_(ansiLines_.Rest().substr(0, kLongestHeader + 1)));
+               : AnsiLine(std::string_view(ansiLines_.Rest()).substr(0, kLongestHeader + 1));
 }
 
 bool RegScriptInput::Refuse(std::string reason) {

@@ -53,7 +53,9 @@ class RegScriptInput {
     LineCutter ansiLines_;
     BasicLineCutter<char16_t> unicodeLines_;
     std::optional<unsigned char> oddByte_;  // the first byte of a unit cut between two pieces
-    bool headerRead_ = false;
+    std::u16string units_;                  // the units of the latest piece
+    std::string text_;                      // the latest Unicode line, as UTF-8
+    bool headerRead_ = false;               // a line has been handed to the reader
     std::string refusal_;
 };
 

@@ -1,4 +1,6 @@
 // ImportFromReg: applies a registry script file of either form, read and converted as a stream.
+#include <algorithm>
+#include <array>
 #include <exception>
 #include <string>
 #include <utility>
@@ -44,21 +46,47 @@ std::string DescribeValue(const SectionKey& section, const RegOperation& op) {
     return "[" + section.path + "] " + (op.name.empty() ? "@" : "\"" + op.name + "\"");
 }
 
-// Writes or deletes one value; the registry's error, 0 when done. Deleting a value that is not
-// there leaves what the line asks for.
-long ApplyValue(reg::RawKey key, const RegOperation& op) {
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The stored bytes of a text (UTF-16LE with one NUL) in `out`, which keeps its memory from one
+// value to the next.
+void EncodeText(std::string_view utf8, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (!IsAscii(utf8)) {
+        out = platform::text::EncodeRegistryString(utf8);
+        return;
+    }
+    out.reserve(utf8.size() * 2 + 2);
+    for (const char c : utf8) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(0);
+    }
+    out.insert(out.end(), {0, 0});
+}
+
+// Writes or deletes one value, with `buffer` for its converted data; the registry's error, 0
+// when done. Deleting a value that is not there leaves what the line asks for.
+long ApplyValue(reg::RawKey key, const RegOperation& op, std::vector<std::uint8_t>& buffer) {
     switch (op.kind) {
         case Kind::kSetString:
-            return reg::SetValue(key, op.name, reg::kRegSz,
-                                 platform::text::EncodeRegistryString(op.text));
-        case Kind::kSetDword:
-            return reg::SetValue(key, op.name, reg::kRegDword, DwordBytes(op.dword));
+            EncodeText(op.text, buffer);
+            return reg::SetValue(key, op.name, reg::kRegSz, buffer);
+        case Kind::kSetDword: {
+            const auto bits = static_cast<std::uint32_t>(op.dword);
+            const std::array<std::uint8_t, 4> bytes = {
+                static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+                static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+            return reg::SetValue(key, op.name, reg::kRegDword, bytes);
+        }
         case Kind::kSetBinary:
-            return reg::SetValue(key, op.name, reg::kRegBinary, op.bytes);
+        case Kind::kSetStored:
+            return reg::SetValue(key, op.name,
+                                 op.kind == Kind::kSetBinary ? reg::kRegBinary : op.type, op.bytes);
         case Kind::kSetTyped:
             return reg::SetValue(key, op.name, op.type, StoredBytesFromAnsi(op.type, op.bytes));
-        case Kind::kSetStored:
-            return reg::SetValue(key, op.name, op.type, op.bytes);
         case Kind::kDeleteValue: {
             const long error = reg::DeleteValue(key, op.name);
             return error == reg::kErrorFileNotFound ? reg::kErrorSuccess : error;
@@ -138,7 +166,7 @@ class ScriptApplier final : public RegScriptSink {
         }
         std::string reason;
         try {
-            if (const long error = ApplyValue(section_.key.get(), op);
+            if (const long error = ApplyValue(section_.key.get(), op, buffer_);
                 error != reg::kErrorSuccess) {
                 reason = RefusedReason(error);
             }
@@ -153,6 +181,7 @@ class ScriptApplier final : public RegScriptSink {
     const ImportProblemReport& report_;
     bool applied_ = true;
     SectionKey section_;  // the latest section; no key before the first or after a deletion
+    std::vector<std::uint8_t> buffer_;  // a value's converted data
 };
 
 enum class ReadOutcome { kRead, kNotAScript, kUnreadable };

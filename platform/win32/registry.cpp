@@ -43,6 +43,11 @@ bool NamesNoSubkey(std::string_view subkey) {
 }
 
 std::wstring Wide(std::string_view utf8) {
+    // Names are mostly ASCII, which converts byte for unit.
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::wstring(utf8.begin(), utf8.end());
+    }
     const std::u16string units = text::Utf8ToUtf16(utf8);
     return {units.begin(), units.end()};
 }
