@@ -132,6 +132,22 @@ std::optional<std::string> WholeText(std::span<const std::uint8_t> data) {
     return utf8;
 }
 
+// The text of stored string data of ASCII characters (no NUL) and one NUL at its end, read
+// without a round of conversions: the usual text. nullopt for any other data.
+std::optional<std::string> AsciiText(std::span<const std::uint8_t> data) {
+    if (data.size() < 2 || data.size() % 2 != 0 || data[data.size() - 2] != 0 || data.back() != 0) {
+        return std::nullopt;
+    }
+    std::string text(data.size() / 2 - 1, '\0');
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (data[2 * i + 1] != 0 || data[2 * i] == 0 || data[2 * i] >= 0x80) {
+            return std::nullopt;
+        }
+        text[i] = static_cast<char>(data[2 * i]);
+    }
+    return text;
+}
+
 // A REG_SZ value that `"name"="text"` carries exactly.
 bool QuotedFormCarries(const StoredValue& stored, const std::string& text) {
     return !(stored.name.empty() && text.empty()) && !HoldsLineBreak(text) &&
@@ -151,8 +167,11 @@ Planned PlanValue(const StoredValue& stored, const AnsiEncoder& toAnsi) {
     ExportedValue out;
     out.name = stored.name;
     if (value.type == reg::kRegSz) {
-        std::string text = platform::text::DecodeRegistryString(value.data);
-        if (QuotedFormCarries(stored, text)) {
+        auto ascii = AsciiText(value.data);  // then its quoted form is exact, as far as it goes
+        std::string text =
+            ascii ? std::move(*ascii) : platform::text::DecodeRegistryString(value.data);
+        if (ascii ? !(stored.name.empty() && text.empty()) && !HoldsLineBreak(text)
+                  : QuotedFormCarries(stored, text)) {
             out.kind = Kind::kString;
             out.text = std::move(text);
             return {std::move(out), {}};
@@ -295,8 +314,13 @@ void AppendWrappedHexList(std::string& out, std::size_t column,
 // one NUL, with no CR, LF or NUL before it; nullopt for any other value.
 std::optional<std::string> QuotableText(const reg::Value& value) {
     const std::span<const std::uint8_t> data = value.data;
-    if (value.type != reg::kRegSz || data.size() < 2 || data.size() % 2 != 0 || data.back() != 0 ||
-        data[data.size() - 2] != 0) {
+    if (value.type != reg::kRegSz) {
+        return std::nullopt;
+    }
+    if (auto ascii = AsciiText(data)) {
+        return HoldsLineBreak(*ascii) ? std::nullopt : std::move(ascii);
+    }
+    if (data.size() < 2 || data.size() % 2 != 0 || data.back() != 0 || data[data.size() - 2] != 0) {
         return std::nullopt;
     }
     auto text = WholeText(data.first(data.size() - 2));
@@ -333,11 +357,19 @@ std::string UnicodeFileStart() {
 }
 
 std::string Utf16LeBytes(std::string_view utf8) {
-    const std::u16string units = platform::text::Utf8ToUtf16(utf8);
-    std::string bytes(units.size() * 2, '\0');
+    // The ASCII start (usually the whole text) unit by unit, the rest converted.
+    std::size_t ascii = 0;
+    while (ascii < utf8.size() && static_cast<unsigned char>(utf8[ascii]) < 0x80) {
+        ++ascii;
+    }
+    const std::u16string units = platform::text::Utf8ToUtf16(utf8.substr(ascii));
+    std::string bytes((ascii + units.size()) * 2, '\0');
+    for (std::size_t i = 0; i < ascii; ++i) {
+        bytes[2 * i] = utf8[i];
+    }
     for (std::size_t i = 0; i < units.size(); ++i) {
-        bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(units[i] >> 8);
+        bytes[2 * (ascii + i)] = static_cast<char>(units[i] & 0xFF);
+        bytes[2 * (ascii + i) + 1] = static_cast<char>(units[i] >> 8);
     }
     return bytes;
 }

@@ -1,4 +1,5 @@
 // ExportToReg: a key tree into a new registry script file of either form.
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -39,6 +40,11 @@ std::string JoinPath(std::string_view parent, std::string_view child) {
 }
 
 std::optional<std::string> ToAnsi(std::string_view utf8) {
+    // ASCII, the usual section, is itself in every ANSI code page: no round of conversions.
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(utf8);
+    }
     return platform::kernel32::Utf8ToAnsiExact(utf8);
 }
 
