@@ -205,8 +205,10 @@ PY
     echo "| Benchmark | Time | Values per second |"
     echo "|---|---|---|"
     echo "| Report run | $(native_value BM_ReportRun real_time) | |"
-    echo "| Export of the tree | $(native_value BM_ExportTree real_time) | $(native_value BM_ExportTree items_per_second) |"
-    echo "| Import of the tree | $(native_value BM_ImportTree real_time) | $(native_value BM_ImportTree items_per_second) |"
+    for form in regedit4 unicode; do
+        echo "| Export of the tree, $form | $(native_value BM_ExportTree/$form real_time) | $(native_value BM_ExportTree/$form items_per_second) |"
+        echo "| Import of the tree, $form | $(native_value BM_ImportTree/$form real_time) | $(native_value BM_ImportTree/$form items_per_second) |"
+    done
     echo
     echo "Soak under wine64 (1,000 report runs in one process):"
     echo
