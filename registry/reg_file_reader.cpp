@@ -76,27 +76,22 @@ struct Unquoted {
 
 Unquoted Unquote(std::string_view quoted) {
     Unquoted out;
-    std::size_t at = 1;  // after the opening quote
-    while (true) {
-        auto stop = at;  // the next quote or backslash
-        while (stop < quoted.size() && quoted[stop] != '"' && quoted[stop] != '\\') {
-            ++stop;
-        }
-        stop = stop < quoted.size() ? stop : std::string_view::npos;
-        if (stop != std::string_view::npos && quoted[stop] == '"') {
-            out.text.append(quoted.substr(at, stop - at));
-            out.rest = quoted.substr(stop + 1);
+    for (std::size_t at = 1; at < quoted.size(); ++at) {  // after the opening quote
+        if (quoted[at] == '"') {
+            out.rest = quoted.substr(at + 1);
             return out;
         }
-        if (stop == std::string_view::npos || stop + 1 == quoted.size()) {
-            out.fault = "without its closing quote";  // a final backslash escapes nothing
-            return out;
+        if (quoted[at] != '\\') {
+            out.text.push_back(quoted[at]);
+            continue;
         }
-        out.text.append(quoted.substr(at, stop - at));
-        switch (const char escaped = quoted[stop + 1]) {
+        if (++at == quoted.size()) {
+            break;  // a final backslash escapes nothing
+        }
+        switch (quoted[at]) {
             case '\\':
             case '"':
-                out.text.push_back(escaped);
+                out.text.push_back(quoted[at]);
                 break;
             case 'r':
                 out.text.push_back('\r');
@@ -108,8 +103,9 @@ Unquoted Unquote(std::string_view quoted) {
                 out.fault = "with an unknown escape (a backslash not followed by \\, \", r or n)";
                 return out;
         }
-        at = stop + 2;
     }
+    out.fault = "without its closing quote";
+    return out;
 }
 
 }  // namespace

@@ -68,8 +68,9 @@ bool RegScriptInput::Add(std::string_view bytes) {
         }
         Begin();
         const std::string first = std::exchange(start_, {});
-        return stage_ == Stage::kUnicode ? AddUnicode(std::string_view(first).substr(2))
-                                         : AddAnsi(first);
+        return stage_ == Stage::kUnicode
+                   ? AddUnicode(std::string_view(first).substr(kByteOrderMark.size()))
+                   : AddAnsi(first);
     }
     switch (stage_) {
         case Stage::kAnsi:
