@@ -74,38 +74,45 @@ struct Unquoted {
     const char* fault = nullptr;  // why it cannot be read
 };
 
+// The character that a backslash and `c` stand for in a quoted name or text; 0 for none.
+char Unescaped(char c) {
+    switch (c) {
+        case '\\':
+        case '"':
+            return c;
+        case 'r':
+            return '\r';
+        case 'n':
+            return '\n';
+        default:
+            return 0;
+    }
+}
+
 Unquoted Unquote(std::string_view quoted) {
     Unquoted out;
-    for (std::size_t at = 1; at < quoted.size(); ++at) {  // after the opening quote
-        if (quoted[at] == '"') {
-            out.rest = quoted.substr(at + 1);
+    for (std::size_t at = 1;;) {  // after the opening quote, then after each escape
+        std::size_t stop = at;    // the next quote or backslash
+        while (stop < quoted.size() && quoted[stop] != '"' && quoted[stop] != '\\') {
+            ++stop;
+        }
+        out.text.append(quoted.substr(at, stop - at));
+        if (stop < quoted.size() && quoted[stop] == '"') {
+            out.rest = quoted.substr(stop + 1);
             return out;
         }
-        if (quoted[at] != '\\') {
-            out.text.push_back(quoted[at]);
-            continue;
+        if (stop + 1 >= quoted.size()) {  // the end of the line, or a final backslash
+            out.fault = "without its closing quote";
+            return out;
         }
-        if (++at == quoted.size()) {
-            break;  // a final backslash escapes nothing
+        const char escaped = Unescaped(quoted[stop + 1]);
+        if (escaped == 0) {
+            out.fault = "with an unknown escape (a backslash not followed by \\, \", r or n)";
+            return out;
         }
-        switch (quoted[at]) {
-            case '\\':
-            case '"':
-                out.text.push_back(quoted[at]);
-                break;
-            case 'r':
-                out.text.push_back('\r');
-                break;
-            case 'n':
-                out.text.push_back('\n');
-                break;
-            default:
-                out.fault = "with an unknown escape (a backslash not followed by \\, \", r or n)";
-                return out;
-        }
+        out.text.push_back(escaped);
+        at = stop + 2;
     }
-    out.fault = "without its closing quote";
-    return out;
 }
 
 }  // namespace
