@@ -1,5 +1,5 @@
 // Benchmarks on the simulated platform: one complete report run, and the export and import
-// of a generated registry tree (values per second).
+// of a generated registry tree in both forms of the script (values per second).
 #include <benchmark/benchmark.h>
 
 #include "bench/tree_generator.h"
@@ -23,13 +23,14 @@ void BM_ReportRun(benchmark::State& state) {
 }
 BENCHMARK(BM_ReportRun)->Unit(benchmark::kMicrosecond);
 
-void BM_ExportTree(benchmark::State& state) {
+void BM_ExportTree(benchmark::State& state, registry::RegScriptForm form) {
     platform::sim::Reset();
     const auto values = kelvra::bench::GenerateTree(kTree, {}, 1);
     registry::clsRegistryAccess registry;
     for (auto _ : state) {
         platform::runtime::DeleteFile("C:\\bench.reg");
-        if (registry.ExportToReg(std::string("HKCU\\") + kTree, "C:\\bench.reg") != 1) {
+        if (registry.ExportToReg(std::string("HKCU\\") + kTree, "C:\\bench.reg", true, {}, {},
+                                 form) != 1) {
             state.SkipWithError("export failed");
         }
     }
@@ -37,13 +38,16 @@ void BM_ExportTree(benchmark::State& state) {
     state.counters["file_MB"] =
         static_cast<double>(platform::runtime::FileLen("C:\\bench.reg").value_or(0)) / 1e6;
 }
-BENCHMARK(BM_ExportTree)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportTree, regedit4, registry::RegScriptForm::kRegedit4)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExportTree, unicode, registry::RegScriptForm::kUnicode)
+    ->Unit(benchmark::kMillisecond);
 
-void BM_ImportTree(benchmark::State& state) {
+void BM_ImportTree(benchmark::State& state, registry::RegScriptForm form) {
     platform::sim::Reset();
     const auto values = kelvra::bench::GenerateTree(kTree, {}, 1);
     registry::clsRegistryAccess registry;
-    registry.ExportToReg(std::string("HKCU\\") + kTree, "C:\\bench.reg");
+    registry.ExportToReg(std::string("HKCU\\") + kTree, "C:\\bench.reg", true, {}, {}, form);
     for (auto _ : state) {
         state.PauseTiming();
         kelvra::bench::DeleteTree(kTree);
@@ -54,7 +58,10 @@ void BM_ImportTree(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * values);
 }
-BENCHMARK(BM_ImportTree)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportTree, regedit4, registry::RegScriptForm::kRegedit4)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ImportTree, unicode, registry::RegScriptForm::kUnicode)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

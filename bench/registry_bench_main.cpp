@@ -4,8 +4,8 @@
 //   kelvra_registry_bench generate SUBKEY     write the benchmark tree below HKCU\SUBKEY
 //   kelvra_registry_bench delete SUBKEY       delete it
 //   kelvra_registry_bench count SUBKEY        the number of keys and values below HKCU\SUBKEY
-//   kelvra_registry_bench export PATH FILE    ExportToReg
-//   kelvra_registry_bench import FILE         ImportFromReg
+//   kelvra_registry_bench export PATH FILE [unicode]   ExportToReg (REGEDIT4, or the Unicode form)
+//   kelvra_registry_bench import FILE         ImportFromReg (either form)
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
         return 0;
     }
     registry::clsRegistryAccess registry;
-    if (args.size() == 3 && args[0] == "export") {
-        return registry.ExportToReg(args[1], args[2]) == 1 ? 0 : 1;
+    if ((args.size() == 3 || (args.size() == 4 && args[3] == "unicode")) && args[0] == "export") {
+        const auto form = args.size() == 4 ? registry::RegScriptForm::kUnicode
+                                           : registry::RegScriptForm::kRegedit4;
+        return registry.ExportToReg(args[1], args[2], true, {}, {}, form) == 1 ? 0 : 1;
     }
     if (args.size() == 2 && args[0] == "import") {
         return registry.ImportFromReg(args[1]) == 1 ? 0 : 1;

@@ -1,7 +1,7 @@
-// Registry scripts of any bytes never touch a key that they do not name: after the import,
-// every key that existed is still there with the same values, unless a key deletion line names
-// it or a key above it (below the root of a hive), or a key line names it (which may change its
-// values); and every new key lies on the path of a key line.
+// Registry scripts of any bytes (either form) never touch a key that they do not name: after the
+// import, every key that existed is still there with the same values, unless a key deletion line
+// names it or a key above it (below the root of a hive), or a key line names it (which may change
+// its values); and every new key lies on the path of a key line.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -56,10 +56,24 @@ struct Named {
     std::set<KeyId> deleted;   // keys that may go with everything below them
 };
 
+// The text of a script: the Unicode form's UTF-16LE after its byte-order mark, any other script
+// in the ANSI code page.
+std::string ScriptText(std::string_view script) {
+    if (!script.starts_with("\xFF\xFE")) {
+        return platform::kernel32::AnsiToUtf8(script);
+    }
+    std::u16string units;
+    for (std::size_t at = 2; at + 1 < script.size(); at += 2) {
+        units.push_back(static_cast<char16_t>(static_cast<unsigned char>(script[at]) |
+                                              (static_cast<unsigned char>(script[at + 1]) << 8)));
+    }
+    return platform::text::Utf16ToUtf8(units);
+}
+
 // Every line that looks like a key line, whatever else the reader makes of it.
 Named NamedKeys(std::string_view script) {
     Named named;
-    const std::string text = platform::kernel32::AnsiToUtf8(script);
+    const std::string text = ScriptText(script);
     std::string_view rest = text;
     while (!rest.empty()) {
         const auto end = rest.find("\r\n");

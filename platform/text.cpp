@@ -147,7 +147,9 @@ std::string AsciiUpper(std::string_view text) {
 }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && AsciiUpper(a) == AsciiUpper(b);
+    const auto upper = [](char c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return upper(x) == upper(y); });
 }
 
 bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {

@@ -8,6 +8,8 @@ namespace {
 
 using Kind = RegOperation::Kind;
 constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kRegedit4Header = "REGEDIT4";
+constexpr std::string_view kUnicodeHeader = "Windows Registry Editor Version 5.00";
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -60,26 +62,91 @@ void AppendListPart(std::string& list, std::string_view part) {
     list += part;
 }
 
+// The data of a Unicode value line without the "; comment" after it.
+std::string_view WithoutComment(std::string_view data) {
+    return TrimBlanks(data.substr(0, data.find(';')));
+}
+
+// A quoted name or text of the Unicode form, read from its opening quote on.
+struct Unquoted {
+    std::string text;             // its escapes resolved
+    std::string_view rest;        // what follows the closing quote
+    const char* fault = nullptr;  // why it cannot be read
+};
+
+// The character that a backslash and `c` stand for in a quoted name or text; 0 for none.
+char Unescaped(char c) {
+    switch (c) {
+        case '\\':
+        case '"':
+            return c;
+        case 'r':
+            return '\r';
+        case 'n':
+            return '\n';
+        default:
+            return 0;
+    }
+}
+
+Unquoted Unquote(std::string_view quoted) {
+    Unquoted out;
+    for (std::size_t at = 1;;) {  // after the opening quote, then after each escape
+        std::size_t stop = at;    // the next quote or backslash
+        while (stop < quoted.size() && quoted[stop] != '"' && quoted[stop] != '\\') {
+            ++stop;
+        }
+        out.text.append(quoted.substr(at, stop - at));
+        if (stop < quoted.size() && quoted[stop] == '"') {
+            out.rest = quoted.substr(stop + 1);
+            return out;
+        }
+        if (stop + 1 >= quoted.size()) {  // the end of the line, or a final backslash
+            out.fault = "without its closing quote";
+            return out;
+        }
+        const char escaped = Unescaped(quoted[stop + 1]);
+        if (escaped == 0) {
+            out.fault = "with an unknown escape (a backslash not followed by \\, \", r or n)";
+            return out;
+        }
+        out.text.push_back(escaped);
+        at = stop + 2;
+    }
+}
+
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> ParseHexList(std::string_view list) {
     std::vector<std::uint8_t> bytes;
     bytes.reserve(list.size() / 3 + 1);
-    list = TrimBlanks(list);
-    while (!list.empty()) {
-        const auto comma = list.find(',');
-        const std::string_view item = TrimBlanks(list.substr(0, comma));
-        const bool last = comma == std::string_view::npos;
-        list = last ? std::string_view{} : list.substr(comma + 1);
-        if (item.empty() && last) {
-            break;  // "01,02," ends with its comma
+    std::size_t at = 0;
+    const auto skipBlanks = [&] {
+        while (at < list.size() && IsBlank(list[at])) {
+            ++at;
         }
-        if (item.empty() || item.size() > 2 || HexDigit(item.front()) < 0 ||
-            HexDigit(item.back()) < 0) {
+    };
+    // One pass: blanks, one or two hex digits, blanks, then a comma or the end; blanks alone
+    // may follow the last comma.
+    skipBlanks();
+    while (at < list.size()) {
+        const int high = HexDigit(list[at]);
+        if (high < 0) {
             return std::nullopt;
         }
-        const auto value = HexNumber(item);
-        bytes.push_back(static_cast<std::uint8_t>(*value));
+        ++at;
+        const int low = at < list.size() ? HexDigit(list[at]) : -1;
+        at += low >= 0 ? 1 : 0;
+        bytes.push_back(static_cast<std::uint8_t>(low >= 0 ? high * 16 + low : high));
+        skipBlanks();
+        if (at == list.size()) {
+            break;
+        }
+        if (list[at] != ',') {
+            return std::nullopt;
+        }
+        ++at;
+        skipBlanks();
     }
     return bytes;
 }
@@ -89,18 +156,13 @@ bool RegScriptReader::Line(std::string_view line) {
     current_ = line;
     switch (state_) {
         case State::kHeader:
-            state_ = platform::text::EqualsIgnoringCase(line, "REGEDIT4") ? State::kOutsideSection
-                                                                          : State::kRefused;
-            return state_ != State::kRefused;
+            return Header(line);
         case State::kRefused:
             return false;
         case State::kInHexList:
-            if (ContinuesHexList(TrimBlanks(line))) {
-                ContinueHexList(TrimBlanks(line));
+            if (HexListLine(line)) {
                 return true;
             }
-            // Any other line ends the list and is read as what it is.
-            EndHexList();
             break;
         default:
             break;
@@ -109,10 +171,62 @@ bool RegScriptReader::Line(std::string_view line) {
     return true;
 }
 
-void RegScriptReader::Finish() {
-    if (state_ == State::kInHexList) {
-        EndHexList();
+bool RegScriptReader::UnreadableLine(std::string_view text, std::string reason) {
+    ++number_;
+    current_ = text;
+    if (state_ == State::kHeader || state_ == State::kRefused) {
+        state_ = State::kRefused;
+        return false;
     }
+    if (state_ == State::kInHexList) {
+        DropHexList("a hex list cut off by an unreadable line");
+    }
+    if (TrimBlanks(text).starts_with('[')) {
+        state_ = State::kOutsideSection;  // its values are passed over, as after any unreadable
+                                          // key line: they are not for the section before
+    }
+    Problem(std::move(reason));
+    return true;
+}
+
+void RegScriptReader::Finish() {
+    if (state_ != State::kInHexList) {
+        return;
+    }
+    if (Unicode()) {
+        DropHexList("a hex list continued past the end of the file");
+    } else {
+        EndHexList(pendingList_);
+    }
+}
+
+bool RegScriptReader::Header(std::string_view line) {
+    const std::string_view header = Unicode() ? kUnicodeHeader : kRegedit4Header;
+    state_ =
+        platform::text::EqualsIgnoringCase(line, header) ? State::kOutsideSection : State::kRefused;
+    return state_ != State::kRefused;
+}
+
+// A line while a hex list waits for its continuation: true when it was the list's.
+bool RegScriptReader::HexListLine(std::string_view line) {
+    line = TrimBlanks(line);
+    if (Unicode()) {
+        if (line.empty() || line.starts_with(';')) {
+            return true;  // the registry editors' lists wait past blank and comment lines
+        }
+        line = WithoutComment(line);
+    }
+    if (ContinuesHexList(line)) {
+        ContinueHexList(line);
+        return true;
+    }
+    // Any other line ends the list and is read as what it is.
+    if (Unicode()) {
+        DropHexList("a hex list whose continuation is missing");
+    } else {
+        EndHexList(pendingList_);
+    }
+    return false;
 }
 
 void RegScriptReader::Content(std::string_view line) {
@@ -152,6 +266,14 @@ void RegScriptReader::ValueLine(std::string_view line) {
     const bool atName = line.starts_with('@');
     if (atName) {
         line.remove_prefix(1);
+    } else if (line.starts_with('"') && Unicode()) {
+        Unquoted quoted = Unquote(line);
+        if (quoted.fault != nullptr) {
+            Problem(std::string("a value name ") + quoted.fault);
+            return;
+        }
+        name = std::move(quoted.text);
+        line = quoted.rest;
     } else if (line.starts_with('"')) {
         const auto close = line.find('"', 1);
         if (close == std::string_view::npos) {
@@ -176,6 +298,9 @@ void RegScriptReader::Data(std::string name, bool atName, std::string_view data)
     RegOperation op;
     op.line = number_;
     op.name = std::move(name);
+    if (Unicode() && !data.starts_with('"')) {
+        data = WithoutComment(data);
+    }
     if (data == "-") {
         op.kind = Kind::kDeleteValue;
     } else if (StartsWithIgnoringCase(data, "hex:")) {
@@ -190,7 +315,7 @@ void RegScriptReader::Data(std::string name, bool atName, std::string_view data)
             Problem("an unreadable value type in \"hex(...)\"");
             return;
         }
-        op.kind = Kind::kSetTyped;
+        op.kind = Unicode() ? Kind::kSetStored : Kind::kSetTyped;
         op.type = *type;
         StartHexList(std::move(op), data.substr(close + 2));
         return;
@@ -202,10 +327,33 @@ void RegScriptReader::Data(std::string name, bool atName, std::string_view data)
         }
         op.kind = Kind::kSetDword;
         op.dword = static_cast<std::int32_t>(*value);
+    } else if (Unicode()) {
+        QuotedStringData(std::move(op), data);
+        return;
     } else {
         StringData(std::move(op), atName, data);
         return;
     }
+    sink_.Operation(std::move(op));
+}
+
+void RegScriptReader::QuotedStringData(RegOperation op, std::string_view data) {
+    if (!data.starts_with('"')) {
+        Problem("data that is none of \"-\", hex:, hex(N):, dword: and a quoted text");
+        return;
+    }
+    Unquoted text = Unquote(data);
+    if (text.fault != nullptr) {
+        Problem(std::string("a text ") + text.fault);
+        return;
+    }
+    const std::string_view after = TrimBlanks(text.rest);
+    if (!after.empty() && !after.starts_with(';')) {
+        Problem("something other than a comment after a text's closing quote");
+        return;
+    }
+    op.kind = Kind::kSetString;
+    op.text = std::move(text.text);
     sink_.Operation(std::move(op));
 }
 
@@ -230,7 +378,7 @@ void RegScriptReader::StringData(RegOperation op, bool atName, std::string_view 
 void RegScriptReader::StartHexList(RegOperation op, std::string_view list) {
     pending_ = std::move(op);
     pendingList_.clear();
-    pendingFirstLine_ = std::string(current_);
+    pendingFirstLine_.reset();
     state_ = State::kInHexList;
     ContinueHexList(TrimBlanks(list));
 }
@@ -240,18 +388,25 @@ void RegScriptReader::ContinueHexList(std::string_view list) {
     if (continues) {
         list.remove_suffix(1);
     }
+    if (!continues && pendingList_.empty()) {
+        EndHexList(list);  // nothing gathered before: read where it stands
+        return;
+    }
+    if (!pendingFirstLine_) {
+        pendingFirstLine_ = std::string(current_);  // the list's first line goes now
+    }
     AppendListPart(pendingList_, list);
     if (!continues) {
-        EndHexList();
+        EndHexList(pendingList_);
     }
 }
 
-void RegScriptReader::EndHexList() {
+void RegScriptReader::EndHexList(std::string_view list) {
     state_ = State::kInSection;
-    auto bytes = ParseHexList(pendingList_);
-    pendingList_ = {};
+    auto bytes = ParseHexList(list);
+    pendingList_.clear();
     if (!bytes) {
-        sink_.Problem({pending_.line, std::move(pendingFirstLine_), "an unreadable hex list"});
+        sink_.Problem({pending_.line, PendingFirstLine(), "an unreadable hex list"});
         return;
     }
     pending_.bytes = std::move(*bytes);
@@ -259,12 +414,23 @@ void RegScriptReader::EndHexList() {
     pending_ = {};
 }
 
+void RegScriptReader::DropHexList(std::string reason) {
+    state_ = State::kInSection;
+    pendingList_.clear();
+    sink_.Problem({pending_.line, PendingFirstLine(), std::move(reason)});
+    pending_ = {};
+}
+
+std::string RegScriptReader::PendingFirstLine() {
+    return pendingFirstLine_ ? std::move(*pendingFirstLine_) : std::string(current_);
+}
+
 void RegScriptReader::Problem(std::string reason) {
     sink_.Problem({number_, std::string(current_), std::move(reason)});
 }
 
-bool ReadRegFile(std::string_view text, RegScriptSink& sink) {
-    RegScriptReader reader(sink);
+bool ReadRegFile(std::string_view text, RegScriptSink& sink, RegScriptForm form) {
+    RegScriptReader reader(sink, form);
     while (true) {
         const auto end = text.find(kLineEnd);
         if (!reader.Line(text.substr(0, end))) {
@@ -280,7 +446,8 @@ bool ReadRegFile(std::string_view text, RegScriptSink& sink) {
 }
 
 std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text,
-                                                     std::vector<RegLineProblem>* problems) {
+                                                     std::vector<RegLineProblem>* problems,
+                                                     RegScriptForm form) {
     struct Collector final : RegScriptSink {
         std::vector<RegOperation> operations;
         std::vector<RegLineProblem>* problems = nullptr;
@@ -292,21 +459,10 @@ std::optional<std::vector<RegOperation>> ReadRegFile(std::string_view text,
         }
     } collector;
     collector.problems = problems;
-    if (!ReadRegFile(text, collector)) {
+    if (!ReadRegFile(text, collector, form)) {
         return std::nullopt;
     }
     return std::move(collector.operations);
-}
-
-std::string LineCutter::Add(std::string_view piece) {
-    rest_ += piece;
-    const auto end = rest_.rfind(kLineEnd);
-    if (end == std::string::npos) {
-        return {};
-    }
-    std::string complete = rest_.substr(0, end + kLineEnd.size());
-    rest_.erase(0, end + kLineEnd.size());
-    return complete;
 }
 
 }  // namespace registry

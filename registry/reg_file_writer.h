@@ -1,6 +1,8 @@
-// The REGEDIT4 registry script text that an export writes: a header, then one section per key.
-// Names and texts are written as they are (no escapes) and no line is wrapped. Only what an
-// import reads back exactly is written; everything else is left out and named.
+// The registry script text that an export writes: a header, then one section per key.
+// REGEDIT4: names and texts are written as they are (no escapes) and no line is wrapped. Only
+// what an import reads back exactly is written; everything else is left out and named.
+// Unicode: as the registry editors write it, every value of every key whose name holds no line
+// break.
 #pragma once
 
 #include <cstdint>
@@ -72,5 +74,27 @@ ExactSection FormatExactSection(std::string_view keyPath, std::span<const Stored
 // Why a subkey of that name cannot be written (it holds CR or LF, or does not convert
 // exactly); nullopt when it can.
 std::optional<std::string> UnwritableKeyName(std::string_view name, const AnsiEncoder& toAnsi);
+
+// The start of a file in the Unicode form: the byte-order mark, the header line and an empty
+// line, as UTF-16LE.
+std::string UnicodeFileStart();
+
+// UTF-8 text as UTF-16LE bytes.
+std::string Utf16LeBytes(std::string_view utf8);
+
+// The section of a key in the Unicode form (UTF-8, for Utf16LeBytes): the key line, the default
+// value, the other values in the order given, and an empty line. Every value is written, as the
+// registry editors write it:
+//   - a REG_SZ holding one text, one terminating NUL and no CR, LF or NUL inside, as "text"
+//     (the empty default text too), with \\ for a backslash and \" for a quote;
+//   - a REG_DWORD of four bytes as dword:0000001a;
+//   - every other value (any other REG_SZ included) as hex: (REG_BINARY) or hex(N): with its
+//     bytes as stored, the list wrapped as the registry editors wrap it.
+// A name is quoted with the same escapes, and \r and \n for CR and LF, as Wine's regedit writes.
+std::string FormatUnicodeSection(std::string_view keyPath, std::span<const StoredValue> values);
+
+// Why a subkey of that name cannot be written in the Unicode form (a line break: no key line
+// carries one); nullopt when it can.
+std::optional<std::string> UnwritableUnicodeKeyName(std::string_view name);
 
 }  // namespace registry

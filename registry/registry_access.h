@@ -1,10 +1,10 @@
 // clsRegistryAccess: a general-purpose registry component. It addresses keys by one path text
 // (a root key name in its long or short form, then the subkey path, as in HKLM\SOFTWARE\Classes;
 // see registry/key_path.h), works on keys and on string, DWORD and binary values, converts
-// binary data to and from hex text, and exports a key tree to, or imports it from, REGEDIT4
-// registry script files.
+// binary data to and from hex text, and exports a key tree to, or imports it from, registry
+// script files in either of the two forms that registry editors read (RegScriptForm).
 //
-// Texts are UTF-8; script files are written and read in the ANSI code page. No operation
+// Texts are UTF-8. No operation
 // throws for a platform failure: writes and deletes return a non-zero value on success and 0
 // on failure, tests return false, reads return the caller's default, and enumerations return
 // -1 when the key cannot be opened. No key handle stays open between calls.
@@ -22,6 +22,16 @@
 #include "platform/registry.h"
 
 namespace registry {
+
+// The two forms of a registry script file.
+//   kRegedit4  "REGEDIT4": text in the ANSI code page, names and texts unescaped between quotes.
+//              What the code page or the unescaped form cannot carry is left out of an export.
+//   kUnicode   "Windows Registry Editor Version 5.00", as the registry editors of Windows 2000
+//              and later (and Wine's) write by default: UTF-16LE after a byte-order mark, names
+//              and texts between quotes with \\ and \" escapes, every hex(N) list with its
+//              bytes as stored. It carries every value and every key whose name holds no line
+//              break.
+enum class RegScriptForm { kRegedit4, kUnicode };
 
 // Non-zero (the value of the key handle the operation used, already closed) on success.
 using HandleValue = std::uintptr_t;
@@ -104,21 +114,23 @@ class clsRegistryAccess {
     long EnumValues(std::string_view sPath, std::vector<std::string>& sName,
                     std::vector<EnumeratedValue>& sValue, long OnlyType = -1) const;
 
-    // Exports contents of some key (and it's subkeys) to .reg file: 1 when everything was
-    // written, 0 otherwise. The file is created new: an existing file is never overwritten, nor
-    // one that appears while the export runs. It is written beside its place first and moved
-    // there when complete, so an export that cannot write its file to the end leaves none.
-    // The file holds only what an import gives back exactly; everything else (a value or
-    // subkey whose name or text the REGEDIT4 form or the ANSI code page cannot carry, a
-    // subkey that cannot be read) is left out, told to `LeftOut`, and makes the result 0.
-    // A key that cannot be opened gives a file without sections and 0.
+    // Exports contents of some key (and it's subkeys) to .reg file in the form `Form`: 1 when
+    // everything was written, 0 otherwise. The file is created new: an existing file is never
+    // overwritten, nor one that appears while the export runs. It is written beside its place
+    // first and moved there when complete, so an export that cannot write its file to the end
+    // leaves none. The file holds only what an import gives back exactly; everything else (a
+    // value or subkey whose name or text the form cannot carry, a subkey that cannot be read)
+    // is left out, told to `LeftOut`, and makes the result 0. A key that cannot be opened
+    // gives a file without sections and 0.
     long ExportToReg(std::string_view sPath, std::string_view sRegFile, bool IncludeSubkeys = true,
-                     const ExportProgress& Output = {},
-                     const ExportLeftOutReport& LeftOut = {}) const;
-    // Imports .reg file into registry, applying its lines as reading them one by one would: 1
-    // when every line was read and applied; 0 when the file is missing or does not begin with
-    // the REGEDIT4 header (nothing applied), and 0 when any line could not be read or applied
-    // (the import goes on past it; each is told to `Problems`). Every section creates its key.
+                     const ExportProgress& Output = {}, const ExportLeftOutReport& LeftOut = {},
+                     RegScriptForm Form = RegScriptForm::kRegedit4) const;
+    // Imports .reg file into registry, applying its lines as reading them one by one would. The
+    // file's first bytes tell its form: a UTF-16LE byte-order mark the Unicode form, anything
+    // else REGEDIT4. 1 when every line was read and applied; 0 when the file is missing or does
+    // not begin with its form's header (nothing applied), and 0 when any line could not be read
+    // or applied (the import goes on past it; each is told to `Problems`). Every section
+    // creates its key.
     // A key deletion that names a root as a whole or the root of a hive (every key directly
     // below HKEY_USERS or HKEY_LOCAL_MACHINE, which the registry cannot delete and a tree
     // deletion would only empty) is refused before anything is deleted, and told to `Problems`.

@@ -1,4 +1,5 @@
-// ExportToReg: a key tree into a new REGEDIT4 registry script file.
+// ExportToReg: a key tree into a new registry script file of either form.
+#include <algorithm>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -23,7 +24,7 @@ constexpr std::size_t kWriteSize = 64 * 1024;
 // What the writer needs of one key.
 struct KeyRead {
     std::string failure;  // why the key could not be read; then nothing else is set
-    std::string section;  // in the ANSI code page
+    std::string section;  // as it goes into the file
     std::vector<OmittedValue> omitted;
     std::vector<std::string> subkeys;        // those that can be written, in platform order
     std::vector<ExportLeftOut> omittedKeys;  // those that cannot
@@ -39,7 +40,18 @@ std::string JoinPath(std::string_view parent, std::string_view child) {
 }
 
 std::optional<std::string> ToAnsi(std::string_view utf8) {
+    // ASCII, the usual section, is itself in every ANSI code page: no round of conversions.
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::string(utf8);
+    }
     return platform::kernel32::Utf8ToAnsiExact(utf8);
+}
+
+// Why a key of that name cannot be written in the form, nullopt when it can.
+std::optional<std::string> UnwritableName(std::string_view name, RegScriptForm form) {
+    return form == RegScriptForm::kUnicode ? UnwritableUnicodeKeyName(name)
+                                           : UnwritableKeyName(name, ToAnsi);
 }
 
 std::string ReadFailure(const char* what, long error) {
@@ -71,7 +83,7 @@ long ReadSubkeyNames(reg::RawKey key, std::vector<std::string>& names) {
 }
 
 // Reads one key and formats its section: opened once, its values and subkey names enumerated.
-KeyRead ReadKey(const std::string& path, bool includeSubkeys) {
+KeyRead ReadKey(const std::string& path, bool includeSubkeys, RegScriptForm form) {
     KeyRead read;
     const KeyPath parsed = ParseKeyPath(path);
     reg::Key key;
@@ -96,11 +108,15 @@ KeyRead ReadKey(const std::string& path, bool includeSubkeys) {
     }
     key.reset();
     for (std::string& name : names) {
-        if (auto reason = UnwritableKeyName(name, ToAnsi)) {
+        if (auto reason = UnwritableName(name, form)) {
             read.omittedKeys.push_back({JoinPath(path, name), true, "", std::move(*reason)});
         } else {
             read.subkeys.push_back(std::move(name));
         }
+    }
+    if (form == RegScriptForm::kUnicode) {
+        read.section = Utf16LeBytes(FormatUnicodeSection(path, values));
+        return read;
     }
     ExactSection section = FormatExactSection(path, values, ToAnsi);
     read.section = std::move(section.ansi);
@@ -139,7 +155,8 @@ enum class ExportOutcome {
 // Writes one key's section, then the sections of its subkeys, depth first. Whatever cannot be
 // written exactly is left out and reported; a failed write stops the export there.
 ExportOutcome WriteKeyTree(const std::string& top, FileWriter& writer, bool includeSubkeys,
-                           const ExportProgress& progress, const ExportLeftOutReport& report) {
+                           RegScriptForm form, const ExportProgress& progress,
+                           const ExportLeftOutReport& report) {
     bool complete = true;
     const auto leaveOut = [&](ExportLeftOut item) {
         complete = false;
@@ -147,7 +164,7 @@ ExportOutcome WriteKeyTree(const std::string& top, FileWriter& writer, bool incl
             report(item);
         }
     };
-    if (auto reason = UnwritableKeyName(top, ToAnsi)) {
+    if (auto reason = UnwritableName(top, form)) {
         leaveOut({top, true, "", std::move(*reason)});
         return ExportOutcome::kLeftOut;
     }
@@ -158,7 +175,7 @@ ExportOutcome WriteKeyTree(const std::string& top, FileWriter& writer, bool incl
         if (progress) {
             progress(path);
         }
-        KeyRead read = ReadKey(path, includeSubkeys);
+        KeyRead read = ReadKey(path, includeSubkeys, form);
         if (!read.failure.empty()) {
             leaveOut({path, true, "", std::move(read.failure)});
             continue;
@@ -223,19 +240,21 @@ class PartFile {
 
 long clsRegistryAccess::ExportToReg(std::string_view sPath, std::string_view sRegFile,
                                     bool IncludeSubkeys, const ExportProgress& Output,
-                                    const ExportLeftOutReport& LeftOut) const {
+                                    const ExportLeftOutReport& LeftOut, RegScriptForm Form) const {
     // An existing file is never overwritten; one that appears meanwhile is kept by the move.
     if (platform::runtime::FileLen(sRegFile)) {
         return 0;
     }
     PartFile file(sRegFile);
-    if (file.Output() == nullptr || !file.Output()->WriteRaw(kRegFileHeader)) {
+    const std::string header =
+        Form == RegScriptForm::kUnicode ? UnicodeFileStart() : std::string(kRegFileHeader);
+    if (file.Output() == nullptr || !file.Output()->WriteRaw(header)) {
         return 0;
     }
     try {
         FileWriter writer(*file.Output());
         const ExportOutcome outcome =
-            WriteKeyTree(LongRootPath(sPath), writer, IncludeSubkeys, Output, LeftOut);
+            WriteKeyTree(LongRootPath(sPath), writer, IncludeSubkeys, Form, Output, LeftOut);
         if (outcome == ExportOutcome::kNotWritten || !file.MoveIntoPlace()) {
             return 0;
         }

@@ -1,4 +1,6 @@
-// ImportFromReg: applies a REGEDIT4 registry script file, read and converted as a stream.
+// ImportFromReg: applies a registry script file of either form, read and converted as a stream.
+#include <algorithm>
+#include <array>
 #include <exception>
 #include <string>
 #include <utility>
@@ -9,6 +11,7 @@
 #include "platform/text.h"
 #include "registry/key_path.h"
 #include "registry/reg_file_reader.h"
+#include "registry/reg_script_input.h"
 #include "registry/registry_access.h"
 #include "registry/value_data.h"
 
@@ -20,8 +23,6 @@ using Kind = RegOperation::Kind;
 
 // Bytes read from the file at a time; the lines in memory stay within a few of these.
 constexpr std::size_t kReadSize = 64 * 1024;
-// A first line longer than this without its CR LF is no header.
-constexpr std::size_t kLongestHeader = 64;
 
 std::string RefusedReason(long error) {
     switch (error) {
@@ -45,17 +46,45 @@ std::string DescribeValue(const SectionKey& section, const RegOperation& op) {
     return "[" + section.path + "] " + (op.name.empty() ? "@" : "\"" + op.name + "\"");
 }
 
-// Writes or deletes one value; the registry's error, 0 when done. Deleting a value that is not
-// there leaves what the line asks for.
-long ApplyValue(reg::RawKey key, const RegOperation& op) {
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The stored bytes of a text (UTF-16LE with one NUL) in `out`, which keeps its memory from one
+// value to the next.
+void EncodeText(std::string_view utf8, std::vector<std::uint8_t>& out) {
+    out.clear();
+    if (!IsAscii(utf8)) {
+        out = platform::text::EncodeRegistryString(utf8);
+        return;
+    }
+    out.reserve(utf8.size() * 2 + 2);
+    for (const char c : utf8) {
+        out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(0);
+    }
+    out.insert(out.end(), {0, 0});
+}
+
+// Writes or deletes one value, with `buffer` for its converted data; the registry's error, 0
+// when done. Deleting a value that is not there leaves what the line asks for.
+long ApplyValue(reg::RawKey key, const RegOperation& op, std::vector<std::uint8_t>& buffer) {
     switch (op.kind) {
         case Kind::kSetString:
-            return reg::SetValue(key, op.name, reg::kRegSz,
-                                 platform::text::EncodeRegistryString(op.text));
-        case Kind::kSetDword:
-            return reg::SetValue(key, op.name, reg::kRegDword, DwordBytes(op.dword));
+            EncodeText(op.text, buffer);
+            return reg::SetValue(key, op.name, reg::kRegSz, buffer);
+        case Kind::kSetDword: {
+            const auto bits = static_cast<std::uint32_t>(op.dword);
+            const std::array<std::uint8_t, 4> bytes = {
+                static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+                static_cast<std::uint8_t>(bits >> 16), static_cast<std::uint8_t>(bits >> 24)};
+            return reg::SetValue(key, op.name, reg::kRegDword, bytes);
+        }
         case Kind::kSetBinary:
-            return reg::SetValue(key, op.name, reg::kRegBinary, op.bytes);
+        case Kind::kSetStored:
+            return reg::SetValue(key, op.name,
+                                 op.kind == Kind::kSetBinary ? reg::kRegBinary : op.type, op.bytes);
         case Kind::kSetTyped:
             return reg::SetValue(key, op.name, op.type, StoredBytesFromAnsi(op.type, op.bytes));
         case Kind::kDeleteValue: {
@@ -137,7 +166,7 @@ class ScriptApplier final : public RegScriptSink {
         }
         std::string reason;
         try {
-            if (const long error = ApplyValue(section_.key.get(), op);
+            if (const long error = ApplyValue(section_.key.get(), op, buffer_);
                 error != reg::kErrorSuccess) {
                 reason = RefusedReason(error);
             }
@@ -152,31 +181,16 @@ class ScriptApplier final : public RegScriptSink {
     const ImportProblemReport& report_;
     bool applied_ = true;
     SectionKey section_;  // the latest section; no key before the first or after a deletion
+    std::vector<std::uint8_t> buffer_;  // a value's converted data
 };
-
-// Feeds the reader the lines of a block of complete ANSI lines; false when the header is
-// refused.
-bool ReadBlock(std::string_view ansiLines, RegScriptReader& reader) {
-    const std::string text = platform::kernel32::AnsiToUtf8(ansiLines);
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const auto end = rest.find("\r\n");
-        if (!reader.Line(rest.substr(0, end))) {
-            return false;
-        }
-        rest.remove_prefix(end + 2);  // every line of the block ends with CR LF
-    }
-    return true;
-}
 
 enum class ReadOutcome { kRead, kNotAScript, kUnreadable };
 
-// Reads the file through the reader into the applier.
-ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applier) {
-    RegScriptReader reader(applier);
-    LineCutter cutter;
+// Reads the file through the reader into the applier; `refusal` says why a file is no script.
+ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applier,
+                       std::string& refusal) {
+    RegScriptInput input(applier, platform::kernel32::AnsiToUtf8);
     std::vector<char> buffer(kReadSize);
-    bool headerRead = false;
     while (true) {
         const auto count = file.Read(buffer);
         if (!count) {
@@ -185,20 +199,15 @@ ReadOutcome ReadScript(platform::runtime::InputFile& file, ScriptApplier& applie
         if (*count == 0) {
             break;
         }
-        const std::string lines = cutter.Add(std::string_view(buffer.data(), *count));
-        if (!ReadBlock(lines, reader)) {
-            return ReadOutcome::kNotAScript;
-        }
-        headerRead = headerRead || !lines.empty();
-        if (!headerRead && cutter.Rest().size() > kLongestHeader) {
+        if (!input.Add(std::string_view(buffer.data(), *count))) {
+            refusal = input.Refusal();
             return ReadOutcome::kNotAScript;
         }
     }
-    // The last line, without CR LF (a file of one line is its header alone).
-    if (!reader.Line(platform::kernel32::AnsiToUtf8(cutter.Rest()))) {
+    if (!input.Finish()) {
+        refusal = input.Refusal();
         return ReadOutcome::kNotAScript;
     }
-    reader.Finish();
     return ReadOutcome::kRead;
 }
 
@@ -219,9 +228,10 @@ long clsRegistryAccess::ImportFromReg(std::string_view sRegFile,
     }
     try {
         ScriptApplier applier(Problems);
-        switch (ReadScript(*file, applier)) {
+        std::string refusal;
+        switch (ReadScript(*file, applier, refusal)) {
             case ReadOutcome::kNotAScript:
-                report({1, "", "not a REGEDIT4 registry script"});
+                report({1, "", std::move(refusal)});
                 return 0;
             case ReadOutcome::kUnreadable:
                 report({0, "", "the file could not be read to its end"});

@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
 # Benchmarks, printed as a table and written to build/bench/results.md:
 #  - one complete report run and the export and import of a generated registry tree
-#    (2,000 keys x 50 values, about 6 MB of REGEDIT4 text) on the simulated platform;
+#    (2,000 keys x 50 values, about 6 MB of REGEDIT4 text, 13 MB in the Unicode form) on the
+#    simulated platform;
 #  - the same under wine64, side by side with Wine's own regedit /e and reg export, and
-#    regedit /s and reg import, on the same tree in the same prefix: median wall time, peak
-#    memory and wineserver CPU time of each (every tool timed as one process from start to
-#    end), and the ratio ours / the fastest of Wine's tools;
-#  - our import of a script ten times as long (the tree's sections ten times over), once, for
-#    its peak memory;
+#    regedit /s and reg import, on the same tree in the same prefix, for both forms of the
+#    script: median wall time, peak memory and wineserver CPU time of each (every tool timed as
+#    one process from start to end), and the ratio ours / the fastest of Wine's tools. The tools
+#    take turns run after run (the imports: ours, regedit /s, reg import, each form; then the
+#    exports), so that a slow spell of the machine falls on all of them alike;
+#  - our import of a script ten times as long (the tree's sections ten times over), in each
+#    form, once, for its peak memory;
 #  - the report run under wine64 again with 500 folders on the PATH, a few of them holding
 #    copies of files of the list.
-# BENCH_RUNS sets the runs per measurement (5 by default).
+# BENCH_RUNS sets the runs per measurement (5 by default); BENCH_REGISTRY_ONLY=1 runs only the
+# registry scripts under wine64.
 set -euo pipefail
 KELVRA_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$KELVRA_ROOT"
@@ -20,15 +24,22 @@ runs=${BENCH_RUNS:-5}
 out=build/bench
 mkdir -p "$out"
 
-for preset in linux-release win64; do
+presets="linux-release win64"
+[[ ${BENCH_REGISTRY_ONLY:-} == 1 ]] && presets=win64
+for preset in $presets; do
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" --target $([[ $preset == win64 ]] && echo kelvra_wine_bench kelvra_registry_bench kelvra_test_dlls || echo kelvra_bench)
+    targets=kelvra_bench
+    [[ $preset == win64 ]] && targets="kelvra_wine_bench kelvra_registry_bench kelvra_test_dlls"
+    [[ ${BENCH_REGISTRY_ONLY:-} == 1 ]] && targets=kelvra_registry_bench
+    cmake --build --preset "$preset" --target $targets
 done
 
-echo "=== simulated platform (Google Benchmark)"
-build/linux-release/bin/kelvra_bench --benchmark_repetitions="$(( runs < 3 ? 3 : runs ))" \
-    --benchmark_report_aggregates_only=true --benchmark_out="$out/native.json" \
-    --benchmark_out_format=json | tee "$out/native.txt"
+if [[ ${BENCH_REGISTRY_ONLY:-} != 1 ]]; then
+    echo "=== simulated platform (Google Benchmark)"
+    build/linux-release/bin/kelvra_bench --benchmark_repetitions="$(( runs < 3 ? 3 : runs ))" \
+        --benchmark_report_aggregates_only=true --benchmark_out="$out/native.json" \
+        --benchmark_out_format=json | tee "$out/native.txt"
+fi
 
 prefix="$KELVRA_ROOT/build/wineprefix64-bench"
 ensure_prefix64 "$prefix"
@@ -58,30 +69,36 @@ server_cpu() { awk -v hz="$(getconf CLK_TCK)" '{print ($14 + $15) / hz}' "/proc/
 
 # Wine's tools are started by their full paths: "wine regedit" would run them in a child
 # process of start.exe, out of reach of the time and memory measurement.
-# measure LABEL PREPARE CHECK COMMAND...: runs PREPARE, COMMAND, then CHECK, $runs times;
-# records the median wall time (s), peak resident memory (MB) and wineserver CPU time (s) of
-# COMMAND.
-declare -A median_s peak_mb server_s
+# measure_once LABEL PREPARE CHECK COMMAND...: runs PREPARE, COMMAND, then CHECK; adds the wall
+# time (s), peak resident memory (KB) and wineserver CPU time (s) of COMMAND to LABEL's runs.
+declare -A times mems servers median_s peak_mb server_s
 median() { sort -g | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
-measure() {
+measure_once() {
     local label=$1 prepare=$2 check=$3
     shift 3
-    local times=() mems=() servers=()
-    for ((i = 0; i < ${MEASURE_RUNS:-$runs}; i++)); do
-        eval "$prepare"
-        local before after
-        before=$(server_cpu)
-        /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
-            echo "$label failed:"; cat "$work/stderr.txt"; return 1; }
-        after=$(server_cpu)
-        read -r t m < "$work/time.txt"
-        times+=("$t"); mems+=("$m"); servers+=("$(awk -v a="$before" -v b="$after" 'BEGIN {print b - a}')")
-        eval "$check" || { echo "$label: the result is wrong"; return 1; }
+    eval "$prepare"
+    local before after t m
+    before=$(server_cpu)
+    /usr/bin/time -f '%e %M' -o "$work/time.txt" "$@" >/dev/null 2>"$work/stderr.txt" || {
+        echo "$label failed:"; cat "$work/stderr.txt"; return 1; }
+    after=$(server_cpu)
+    read -r t m < "$work/time.txt"
+    times[$label]+="$t "
+    mems[$label]+="$m "
+    servers[$label]+="$(awk -v a="$before" -v b="$after" 'BEGIN {print b - a}') "
+    eval "$check" || { echo "$label: the result is wrong"; return 1; }
+}
+# The medians of every label measured so far.
+summarize() {
+    local label
+    for label in "${!times[@]}"; do
+        median_s[$label]=$(printf '%s\n' ${times[$label]} | median)
+        peak_mb[$label]=$(printf '%s\n' ${mems[$label]} | median | awk '{printf "%.1f", $1 / 1024}')
+        server_s[$label]=$(printf '%s\n' ${servers[$label]} | median | awk '{printf "%.2f", $1}')
     done
-    median_s[$label]=$(printf '%s\n' "${times[@]}" | median)
-    peak_mb[$label]=$(printf '%s\n' "${mems[@]}" | median | awk '{printf "%.1f", $1 / 1024}')
-    server_s[$label]=$(printf '%s\n' "${servers[@]}" | median | awk '{printf "%.2f", $1}')
-    echo "$label: ${median_s[$label]} s, ${peak_mb[$label]} MB, server ${server_s[$label]} s"
+    for label in "${!times[@]}"; do
+        echo "$label: ${median_s[$label]} s, ${peak_mb[$label]} MB, server ${server_s[$label]} s (runs: ${times[$label]})"
+    done | sort
 }
 
 echo "=== wine64: generating the tree"
@@ -90,25 +107,39 @@ $WINE64 "$regbench" generate "$tree"
 expected_count=$($WINE64 "$regbench" count "$tree" | tr -d '\r')
 echo "tree: $expected_count"
 same_tree='[[ "$($WINE64 "$regbench" count "$tree" | tr -d "\r")" == "$expected_count" ]]'
-same_file() { cmp -s "$work/tree.reg" "$1"; }
 $WINE64 "$regbench" export "$key" "$winwork\\tree.reg"
-echo "tree: $(wc -c < "$work/tree.reg") bytes of REGEDIT4 text"
+# The Unicode script as users have it: written by Wine's regedit.
+$WINE64 'C:\windows\regedit.exe' /e "$winwork\\tree-unicode.reg" "$key"
+echo "tree: $(wc -c < "$work/tree.reg") bytes of REGEDIT4 text, $(wc -c < "$work/tree-unicode.reg") bytes in the Unicode form"
 find_server
-# The same sections ten times over: the same tree written ten times.
+# The same sections ten times over: the same tree written ten times (the Unicode form's header is
+# its first 78 bytes, byte-order mark included).
 { cat "$work/tree.reg"; for _ in $(seq 9); do tail -n +2 "$work/tree.reg"; done; } > "$work/tree10.reg"
+{ cat "$work/tree-unicode.reg"; for _ in $(seq 9); do tail -c +79 "$work/tree-unicode.reg"; done; } > "$work/tree10-unicode.reg"
 
-echo "=== wine64: export"
-measure "export ours" 'rm -f "$work/ours.reg"' 'same_file "$work/ours.reg"' $WINE64 "$regbench" export "$key" "$winwork\\ours.reg"
-measure "export regedit" 'rm -f "$work/regedit.reg"' '[[ -s "$work/regedit.reg" ]]' $WINE64 'C:\windows\regedit.exe' /e "$winwork\\regedit.reg" "$key"
-measure "export reg" 'rm -f "$work/reg.reg"' '[[ -s "$work/reg.reg" ]]' $WINE64 'C:\windows\system32\reg.exe' export "$key" "$winwork\\reg.reg" /y
-
-echo "=== wine64: import"
 drop="$WINE64 \"$regbench\" delete \"$tree\""
-measure "import ours" "$drop" "$same_tree" $WINE64 "$regbench" import "$winwork\\tree.reg"
-measure "import regedit" "$drop" "$same_tree" $WINE64 'C:\windows\regedit.exe' /s "$winwork\\tree.reg"
-measure "import reg" "$drop" "$same_tree" $WINE64 'C:\windows\system32\reg.exe' import "$winwork\\tree.reg"
-MEASURE_RUNS=1 measure "import ours x10" "$drop" "$same_tree" $WINE64 "$regbench" import "$winwork\\tree10.reg"
+for ((run = 1; run <= runs; run++)); do
+    echo "=== wine64: round $run of $runs"
+    for form in regedit4 unicode; do
+        file=tree.reg
+        [[ $form == unicode ]] && file=tree-unicode.reg
+        measure_once "import $form ours" "$drop" "$same_tree" $WINE64 "$regbench" import "$winwork\\$file"
+        measure_once "import $form regedit" "$drop" "$same_tree" $WINE64 'C:\windows\regedit.exe' /s "$winwork\\$file"
+        measure_once "import $form reg" "$drop" "$same_tree" $WINE64 'C:\windows\system32\reg.exe' import "$winwork\\$file"
+    done
+    # Our Unicode export of this tree is the very file regedit writes.
+    measure_once "export regedit4 ours" 'rm -f "$work/ours.reg"' 'cmp -s "$work/tree.reg" "$work/ours.reg"' $WINE64 "$regbench" export "$key" "$winwork\\ours.reg"
+    measure_once "export unicode ours" 'rm -f "$work/ours-unicode.reg"' 'cmp -s "$work/tree-unicode.reg" "$work/ours-unicode.reg"' $WINE64 "$regbench" export "$key" "$winwork\\ours-unicode.reg" unicode
+    measure_once "export regedit" 'rm -f "$work/regedit.reg"' '[[ -s "$work/regedit.reg" ]]' $WINE64 'C:\windows\regedit.exe' /e "$winwork\\regedit.reg" "$key"
+    measure_once "export reg" 'rm -f "$work/reg.reg"' '[[ -s "$work/reg.reg" ]]' $WINE64 'C:\windows\system32\reg.exe' export "$key" "$winwork\\reg.reg" /y
+done
+measure_once "import regedit4 ours x10" "$drop" "$same_tree" $WINE64 "$regbench" import "$winwork\\tree10.reg"
+measure_once "import unicode ours x10" "$drop" "$same_tree" $WINE64 "$regbench" import "$winwork\\tree10-unicode.reg"
+summarize
 
+report_ms="(not run)"
+report500_ms="(not run)"
+if [[ ${BENCH_REGISTRY_ONLY:-} != 1 ]]; then
 echo "=== wine64: report run and soak"
 report_ms=$($WINE64 "$bench" report 50 | awk '/report_run_median_ms/ {print $2}')
 $WINE64 "$bench" soak 1000 | tee "$work/soak.txt"
@@ -131,6 +162,7 @@ cp "$testdata/kelvra_ver6.dll" "$path_root/450/libiomp5md.dll"
 report500_ms=$(WINEPATH=$long_path $WINE64 "$bench" report 10 | awk '/report_run_median_ms/ {print $2}')
 echo "report run, PATH of 500 folders: $report500_ms ms"
 rm -rf "$path_root"
+fi
 $WINE64 "$regbench" delete "$tree"
 /usr/lib/wine/wineserver -k || true
 
@@ -146,7 +178,7 @@ PY
 {
     echo "# Benchmark results"
     echo
-    echo "$(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -m), $(/usr/lib/wine/wine64 --version); median of $runs runs."
+    echo "$(date -u '+%Y-%m-%d %H:%M UTC') on $(nproc) cores, $(uname -m), $(/usr/lib/wine/wine64 --version); median of $runs runs, the tools taking turns run after run."
     echo
     echo "Wall time, peak memory and wineserver CPU time of each program; the ratio is ours to the"
     echo "fastest of Wine's tools."
@@ -159,23 +191,30 @@ PY
         echo "| $1 | $(cell "$2") | $(cell "$3") | $(cell "$4") | $(ratio "${median_s[$2]}" "$best") |"
     }
     cell() { echo "${median_s[$1]} s, ${peak_mb[$1]} MB, server ${server_s[$1]} s"; }
-    row "Export (\`regedit /e\`, \`reg export\`)" "export ours" "export regedit" "export reg"
-    row "Import (\`regedit /s\`, \`reg import\`)" "import ours" "import regedit" "import reg"
-    echo "| Import of the script ten times over ($(( $(wc -c < "$work/tree10.reg") / 1000000 )) MB) | $(cell "import ours x10") | | | |"
+    row "Export, REGEDIT4 (\`regedit /e\`, \`reg export\`: Unicode)" "export regedit4 ours" "export regedit" "export reg"
+    row "Export, Unicode (\`regedit /e\`, \`reg export\`)" "export unicode ours" "export regedit" "export reg"
+    row "Import, REGEDIT4 (\`regedit /s\`, \`reg import\`)" "import regedit4 ours" "import regedit4 regedit" "import regedit4 reg"
+    row "Import, Unicode (\`regedit /s\`, \`reg import\`)" "import unicode ours" "import unicode regedit" "import unicode reg"
+    echo "| Import of the REGEDIT4 script ten times over ($(( $(wc -c < "$work/tree10.reg") / 1000000 )) MB) | $(cell "import regedit4 ours x10") | | | |"
+    echo "| Import of the Unicode script ten times over ($(( $(wc -c < "$work/tree10-unicode.reg") / 1000000 )) MB) | $(cell "import unicode ours x10") | | | |"
     echo "| One complete report run under wine64 | ${report_ms} ms | | | |"
     echo "| The report run with 500 folders on the PATH | ${report500_ms} ms | | | |"
-    echo
-    echo "Simulated platform (Google Benchmark, median):"
-    echo
-    echo "| Benchmark | Time | Values per second |"
-    echo "|---|---|---|"
-    echo "| Report run | $(native_value BM_ReportRun real_time) | |"
-    echo "| Export of the tree | $(native_value BM_ExportTree real_time) | $(native_value BM_ExportTree items_per_second) |"
-    echo "| Import of the tree | $(native_value BM_ImportTree real_time) | $(native_value BM_ImportTree items_per_second) |"
-    echo
-    echo "Soak under wine64 (1,000 report runs in one process):"
-    echo
-    sed 's/^/    /' "$work/soak.txt"
+    if [[ ${BENCH_REGISTRY_ONLY:-} != 1 ]]; then
+        echo
+        echo "Simulated platform (Google Benchmark, median):"
+        echo
+        echo "| Benchmark | Time | Values per second |"
+        echo "|---|---|---|"
+        echo "| Report run | $(native_value BM_ReportRun real_time) | |"
+        for form in regedit4 unicode; do
+            echo "| Export of the tree, $form | $(native_value BM_ExportTree/$form real_time) | $(native_value BM_ExportTree/$form items_per_second) |"
+            echo "| Import of the tree, $form | $(native_value BM_ImportTree/$form real_time) | $(native_value BM_ImportTree/$form items_per_second) |"
+        done
+        echo
+        echo "Soak under wine64 (1,000 report runs in one process):"
+        echo
+        sed 's/^/    /' "$work/soak.txt"
+    fi
 } > "$out/results.md"
 echo
 cat "$out/results.md"

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
+#include <span>
 
 #include "platform/registry.h"
 #include "platform/root_keys.h"
@@ -43,11 +45,19 @@ bool NamesNoSubkey(std::string_view subkey) {
 }
 
 std::wstring Wide(std::string_view utf8) {
+    // Names are mostly ASCII, which converts byte for unit.
+    if (std::all_of(utf8.begin(), utf8.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return std::wstring(utf8.begin(), utf8.end());
+    }
     const std::u16string units = text::Utf8ToUtf16(utf8);
     return {units.begin(), units.end()};
 }
 
 std::string Utf8(const wchar_t* chars, std::size_t count) {
+    if (std::all_of(chars, chars + count, [](wchar_t c) { return c < 0x80; })) {
+        return std::string(chars, chars + count);  // ASCII, unit for byte
+    }
     return text::Utf16ToUtf8(std::u16string(chars, chars + count));
 }
 
@@ -189,25 +199,31 @@ long EnumKey(RawKey key, std::uint32_t index, std::string& name) {
 }
 
 long EnumValue(RawKey key, std::uint32_t index, std::string& name, Value& value) {
-    // Sized for the common case; a value that does not fit grows the buffers and is read again.
-    std::vector<wchar_t> nameBuffer(256);
-    std::vector<std::uint8_t> data(512);
+    // First into buffers on the stack, sized for the common case; a value that does not fit
+    // is read again into buffers grown to fit.
+    std::array<wchar_t, 256> stackName;
+    std::array<std::uint8_t, 512> stackData;
+    std::vector<wchar_t> nameBuffer;
+    std::vector<std::uint8_t> data;
+    std::span<wchar_t> names = stackName;
+    std::span<std::uint8_t> bytes = stackData;
     while (true) {
-        auto chars = static_cast<DWORD>(nameBuffer.size());
-        auto size = static_cast<DWORD>(data.size());
+        auto chars = static_cast<DWORD>(names.size());
+        auto size = static_cast<DWORD>(bytes.size());
         DWORD type = REG_NONE;
-        const LONG result = RegEnumValueW(ToHkey(key), index, nameBuffer.data(), &chars, nullptr,
-                                          &type, data.data(), &size);
+        const LONG result = RegEnumValueW(ToHkey(key), index, names.data(), &chars, nullptr, &type,
+                                          bytes.data(), &size);
         if (result == ERROR_MORE_DATA) {
             // Either buffer may be the short one: grow both.
-            nameBuffer.resize(nameBuffer.size() * 2);
-            data.resize(std::max<std::size_t>(size, data.size() * 2));
+            nameBuffer.resize(names.size() * 2);
+            data.resize(std::max<std::size_t>(size, bytes.size() * 2));
+            names = nameBuffer;
+            bytes = data;
             continue;
         }
         if (result == ERROR_SUCCESS) {
-            name = Utf8(nameBuffer.data(), chars);
-            data.resize(size);
-            value = Value{type, std::move(data)};
+            name = Utf8(names.data(), chars);
+            value = Value{type, std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + size)};
         }
         return result;
     }

@@ -5,6 +5,8 @@
 #include <random>
 
 #include "registry/reg_file_reader.h"
+#include "registry/reg_file_writer.h"
+#include "registry/reg_script_input.h"
 
 namespace registry {
 namespace {
@@ -139,6 +141,136 @@ TEST(RegScriptReader, LinesCutFromPiecesOfAnySize) {
             at += size;
         }
         EXPECT_EQ(joined + cutter.Rest(), text);
+    }
+}
+
+// An operation as a line of the file would say it, unescaped ("@" for the default value).
+std::string Describe(const RegOperation& op) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    for (const std::uint8_t byte : op.bytes) {
+        hex += std::string(hex.empty() ? "" : ",") + kDigits[byte >> 4] + kDigits[byte & 0x0F];
+    }
+    const std::string name = (op.name.empty() ? "@" : op.name) + "=";
+    switch (op.kind) {
+        case Kind::kOpenKey:
+            return "[" + op.keyPath + "]";
+        case Kind::kDeleteTree:
+            return "[-" + op.keyPath + "]";
+        case Kind::kDeleteValue:
+            return name + "-";
+        case Kind::kSetString:
+            return name + "\"" + op.text + "\"";
+        case Kind::kSetDword:
+            return name + "dword:" + std::to_string(op.dword);
+        case Kind::kSetBinary:
+            return name + "hex:" + hex;
+        default:
+            return name + (op.kind == Kind::kSetStored ? "stored(" : "ansi(") +
+                   std::to_string(op.type) + "):" + hex;
+    }
+}
+
+struct Outcome {
+    std::vector<std::string> operations;  // described
+    std::vector<std::size_t> problems;    // line numbers
+    bool operator==(const Outcome&) const = default;
+};
+
+TEST(RegScriptReader, UnicodeLineForms) {
+    struct Case {
+        std::vector<std::string> lines;  // after the header (line 1) and a section (line 2)
+        Outcome expected;
+    };
+    const std::vector<Case> cases = {
+        {{"@=\"a \\\"b\\\" \\\\c\"", "\"q\\\"n\\\\=[x]\\r\\n\" = \"\" ; note"},
+         {{"@=\"a \"b\" \\c\"", "q\"n\\=[x]\r\n=\"\""}, {}}},
+        {{"@=\"\"", "\"d\"=-", "\"\xCE\xA9\xF0\x9F\x98\x80\"=dword:1a ;", "\"h\"=HEX:0,ff"},
+         {{"@=\"\"", "d=-", "\xCE\xA9\xF0\x9F\x98\x80=dword:26", "h=hex:00,ff"}, {}}},
+        {{"\"e\"=hex(2):41,00,\\", "  ; between", "", "  00,00", "\"n\"=hex(7fff0020):"},
+         {{"e=stored(2):41,00,00,00", "n=stored(2147418144):"}, {}}},
+        {{"\"open=\"1\"", "\"n\"=\"open", "\"n\"=\"a\\tb\"", "\"n\"=bare", "\"n\"=\"x\" y",
+          "\"n\"=\"x\\\"", "\"n\"=\"x\\", "\"n\"=dword:123456789", "\"ok\"=\"1\""},
+         {{"ok=\"1\""}, {3, 4, 5, 6, 7, 8, 9, 10}}},
+        {{"\"cut\"=hex:01,\\", "[HKEY_CURRENT_USER\\B]", "\"end\"=hex:02,\\"},
+         {{"[HKEY_CURRENT_USER\\B]"}, {3, 5}}},
+    };
+    for (const Case& c : cases) {
+        std::string text = "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]";
+        for (const std::string& line : c.lines) {
+            text += "\r\n" + line;
+        }
+        std::vector<RegLineProblem> problems;
+        const auto operations = ReadRegFile(text, &problems, RegScriptForm::kUnicode).value();
+        Outcome outcome;
+        for (auto op = operations.begin() + 1; op != operations.end(); ++op) {
+            outcome.operations.push_back(Describe(*op));
+        }
+        for (const RegLineProblem& problem : problems) {
+            outcome.problems.push_back(problem.line);
+        }
+        EXPECT_EQ(outcome.operations, c.expected.operations) << c.lines.front();
+        EXPECT_EQ(outcome.problems, c.expected.problems) << c.lines.front();
+    }
+}
+
+// The bytes of a file of the Unicode form: the byte-order mark, then `text` as UTF-16LE.
+std::string UnicodeFile(std::string_view text) {
+    return "\xFF\xFE" + Utf16LeBytes(text);
+}
+
+TEST(RegScriptReader, DamagedUnicodeFilesKeepWhatPrecedesEachFault) {
+    const std::string start = "Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n";
+    const std::string lone = "\xFF\xFE" + Utf16LeBytes(start) + Utf16LeBytes("\"a\"=\"") +
+                             std::string("\x00\xD8", 2) + Utf16LeBytes("\"\r\n\"b\"=\"2\"");
+    struct Case {
+        std::string bytes;
+        bool refused;
+        Outcome expected;
+    };
+    const std::vector<Case> cases = {
+        {UnicodeFile(start + "\"a\"=\"1\"\r\n\"b\"=\"2\"") + "x",
+         false,
+         {{"[HKEY_CURRENT_USER\\A]", "a=\"1\""}, {4}}},
+        {UnicodeFile(start) + "\n", false, {{"[HKEY_CURRENT_USER\\A]"}, {3}}},
+        {lone, false, {{"[HKEY_CURRENT_USER\\A]", "b=\"2\""}, {3}}},
+        {"\xFF\xFE" + Utf16LeBytes("[") + std::string("\x00\xDC", 2) +
+             Utf16LeBytes("]\r\n\"b\"=\"2\""),
+         true,
+         {}},
+        {UnicodeFile(start + "\"a\"=\"1\"\r\n[") + std::string("\x00\xDC", 2) +
+             Utf16LeBytes("]\r\n\"b\"=\"2\""),
+         false,
+         {{"[HKEY_CURRENT_USER\\A]", "a=\"1\""}, {4}}},
+        {UnicodeFile("REGEDIT4\r\n[HKEY_CURRENT_USER\\A]"), true, {}},
+        {start, true, {}},
+        {Utf16LeBytes(start), true, {}},
+        {UnicodeFile(start + "\"h\"=hex:01,\\\r\n"), false, {{"[HKEY_CURRENT_USER\\A]"}, {3}}},
+    };
+    for (const Case& c : cases) {
+        // Whole, and a byte at a time: the pieces must not matter.
+        for (const std::size_t piece : {c.bytes.size(), std::size_t{1}}) {
+            struct Collector final : RegScriptSink {
+                Outcome outcome;
+                void Operation(RegOperation&& op) override {
+                    outcome.operations.push_back(Describe(op));
+                }
+                void Problem(RegLineProblem&& problem) override {
+                    outcome.problems.push_back(problem.line);
+                }
+            } collector;
+            RegScriptInput input(collector,
+                                 [](std::string_view ansi) { return std::string(ansi); });
+            bool read = true;
+            for (std::size_t at = 0; read && at < c.bytes.size(); at += piece) {
+                read = input.Add(std::string_view(c.bytes).substr(at, piece));
+            }
+            read = read && input.Finish();
+            EXPECT_EQ(read, !c.refused) << c.bytes.size() << " bytes, pieces of " << piece;
+            EXPECT_EQ(input.Refusal().empty(), read);
+            EXPECT_EQ(collector.outcome, c.expected)
+                << c.bytes.size() << " bytes, pieces of " << piece;
+        }
     }
 }
 

@@ -147,6 +147,57 @@ class RegistryFixture : public ::testing::Test {
         reg::DeleteTree(reg::PredefinedKey(reg::kCurrentUser), SubKey());
     }
 
+    // A tree of everything awkward for a registry script: names and texts outside the code page
+    // and outside the Basic Multilingual Plane, quotes, backslashes, "=", brackets and line
+    // breaks in names, texts with line breaks, empty values, a default value of every type in
+    // keys of their own, REG_QWORD, REG_MULTI_SZ, REG_NONE, a type number of no known type and
+    // 100 KB of binary data. `withStrayData` adds string data that is no text with one NUL
+    // (NULs inside, none at the end, an odd length, no bytes at all) and a DWORD of two bytes,
+    // which Wine's regedit does not export as it is.
+    void WriteAwkwardTree(bool withStrayData) {
+        namespace reg = platform::registry;
+        const std::string outside = "\xCE\xA9mega \xF0\x9F\x98\x80 caf\xC3\xA9";
+        const std::string names[] = {"q\"uote", "back\\slash", "a=b",           "[br]acket]",
+                                     "@",       " spaced ",    "line\r\nbreak", outside};
+        for (const std::string& key : {std::string("plain"), outside, std::string("k\"=[]")}) {
+            for (const std::string& name : names) {
+                SetRaw(key, name, reg::kRegSz, Wide(name + " = \"" + key + "\" \\ ]["));
+            }
+            SetRaw(key, "lines", reg::kRegSz, Wide("one\r\n[-HKEY_CURRENT_USER\\x]\r\nlast\n"));
+            SetRaw(key, "empty text", reg::kRegSz, Wide(""));
+            SetRaw(key, "empty binary", reg::kRegBinary, {});
+            SetRaw(key, "none", reg::kRegNone, {});
+        }
+        const std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> typed = {
+            {reg::kRegSz, Wide(outside)},
+            {reg::kRegExpandSz, Wide("%SystemRoot%\\" + outside)},
+            {reg::kRegBinary, {0, 1, 0xFE, 0xFF}},
+            {reg::kRegDword, {0x1A, 0, 0, 0x80}},
+            {reg::kRegDwordBigEndian, {0, 0, 0, 1}},
+            {reg::kRegMultiSz, {'a', 0, 0, 0, 0xA9, 0x03, '=', 0, 0, 0, 0, 0}},
+            {reg::kRegQword, {1, 2, 3, 4, 5, 6, 7, 0x88}},
+            {reg::kRegNone, {0xAB}},
+            {0x7FFF0020, {1, 2, 3}}};
+        for (const auto& [type, data] : typed) {
+            SetRaw("defaults\\" + std::to_string(type), "", type, data);
+            SetRaw("typed", std::to_string(type), type, data);
+        }
+        std::vector<std::uint8_t> large(100 * 1024);
+        for (std::size_t i = 0; i < large.size(); ++i) {
+            large[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+        }
+        SetRaw("typed", "100 KB", reg::kRegBinary, large);
+        if (withStrayData) {
+            SetRaw("stray", "nul inside", reg::kRegSz, Wide(std::string("a\0b", 3)));
+            SetRaw("stray", "no nul", reg::kRegSz, {'a', 0, 'b', 0});
+            SetRaw("stray", "odd length", reg::kRegSz, {'a', 0, 'b'});
+            SetRaw("stray", "no bytes", reg::kRegSz, {});
+            SetRaw("stray", "unpaired surrogate", reg::kRegSz, {0x00, 0xD8, 'a', 0, 0, 0});
+            SetRaw("stray", "expand, no nul", reg::kRegExpandSz, {'%', 0, 'a', 0});
+            SetRaw("stray", "short dword", reg::kRegDword, {1, 2});
+        }
+    }
+
     // The bytes of a registry string as the wide functions store it.
     static std::vector<std::uint8_t> Wide(std::string_view text) {
         return platform::text::EncodeRegistryString(text);

@@ -1,5 +1,7 @@
-// Wine's own "regedit /s" as the peer of ImportFromReg: the same file must give the same
-// registry through both. Runs only on Windows builds with KELVRA_WINE_REGEDIT=1 set.
+// Wine's own regedit as the peer of ImportFromReg and ExportToReg: the same file must give the
+// same registry through "regedit /s" and through our import, and the Unicode form must go both
+// ways, ours into regedit and regedit's into ours. Runs only on Windows builds with
+// KELVRA_WINE_REGEDIT=1 set.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -110,6 +112,24 @@ TEST_F(RegistryRegeditPeer, EditorFormImportsAlikeThroughBoth) {
     EXPECT_EQ(byImport, byRegedit);
     EXPECT_FALSE(reg_.KeyExists(Key("old")));
     EXPECT_EQ(reg_.ReadBinary(Key(), "wrapped").size(), 32u * 3 - 1);
+}
+
+TEST_F(RegistryRegeditPeer, TheUnicodeFormGoesBothWaysValueForValue) {
+    // Without string data that is no text with one NUL: Wine's regedit exports it changed.
+    WriteAwkwardTree(false);
+    const Snapshot original = TestKeySnapshot();
+    const std::string ours = File("ours_unicode.reg");
+    ASSERT_EQ(reg_.ExportToReg(Key(), ours, true, {}, {}, RegScriptForm::kUnicode), 1);
+    const auto [byRegedit, byImport] = BothWays(ours, [] {});
+    EXPECT_EQ(byRegedit, original);
+    EXPECT_EQ(byImport, original);
+
+    const std::string theirs = File("regedit_unicode.reg");
+    const std::string command = "start /wait regedit /e \"" + theirs + "\" \"" + LongKey() + "\"";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    DeleteTestKey();
+    EXPECT_EQ(reg_.ImportFromReg(theirs), 1);
+    EXPECT_EQ(TestKeySnapshot(), original);
 }
 
 }  // namespace

@@ -304,5 +304,38 @@ TEST_F(RegistryRoundTrip, GeneratedTreesComeBackExceptWhatTheExportNames) {
     EXPECT_GT(completeExports, 3u);
 }
 
+TEST_F(RegistryRoundTrip, TheUnicodeFormCarriesEveryValueAndEveryKeyWithoutALineBreak) {
+    const auto exportAndImport = [&](const std::string& name, std::vector<ExportLeftOut>& leftOut) {
+        const std::string file = File(name);
+        const long exported = reg_.ExportToReg(
+            Key(), file, true, {}, [&](const ExportLeftOut& item) { leftOut.push_back(item); },
+            RegScriptForm::kUnicode);
+        EXPECT_EQ(exported, leftOut.empty() ? 1 : 0);
+        DeleteTestKey();
+        EXPECT_EQ(reg_.ImportFromReg(file), 1);
+    };
+    WriteAwkwardTree(true);
+    Snapshot before = TestKeySnapshot();
+    std::vector<ExportLeftOut> leftOut;
+    exportAndImport("awkward.reg", leftOut);
+    EXPECT_TRUE(leftOut.empty()) << leftOut.front().keyPath << ": " << leftOut.front().reason;
+    EXPECT_EQ(TestKeySnapshot(), before);
+
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(std::string("seed ") + std::to_string(seed));
+        DeleteTestKey();
+        Expectations expect;
+        TreeGenerator(seed).Fill(SubKey(), "", Carry::kMust, 3, expect);
+        before = TestKeySnapshot();
+        leftOut.clear();
+        exportAndImport("generated.reg", leftOut);
+        for (const ExportLeftOut& item : leftOut) {
+            EXPECT_TRUE(item.wholeKey && item.keyPath.find_first_of("\r\n") != std::string::npos)
+                << item.keyPath << " " << item.valueName << ": " << item.reason;
+        }
+        EXPECT_EQ(TestKeySnapshot(), Without(before, leftOut));
+    }
+}
+
 }  // namespace
 }  // namespace registry::test

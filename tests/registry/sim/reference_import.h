@@ -15,6 +15,7 @@
 #include "platform/text.h"
 #include "registry/key_path.h"
 #include "registry/reg_file_reader.h"
+#include "registry/reg_script_input.h"
 #include "registry/value_data.h"
 
 namespace registry::reference {
@@ -29,15 +30,38 @@ inline reg::Value ValueOf(const RegOperation& op) {
             return {reg::kRegDword, DwordBytes(op.dword)};
         case RegOperation::Kind::kSetBinary:
             return {reg::kRegBinary, op.bytes};
+        case RegOperation::Kind::kSetStored:
+            return {op.type, op.bytes};
         default:
             return {op.type, StoredBytesFromAnsi(op.type, op.bytes)};
     }
 }
 
-// Applies the script (ANSI bytes, as in its file); 1 when every line was read and applied.
-inline long Import(std::string_view ansiScript) {
+// The operations and problems of a file of the Unicode form, read whole; nullopt when it is no
+// script.
+inline std::optional<std::vector<RegOperation>> ReadUnicodeFile(
+    std::string_view bytes, std::vector<RegLineProblem>& problems) {
+    struct Collector final : RegScriptSink {
+        std::vector<RegOperation> operations;
+        std::vector<RegLineProblem>* problems = nullptr;
+        void Operation(RegOperation&& op) override { operations.push_back(std::move(op)); }
+        void Problem(RegLineProblem&& problem) override { problems->push_back(std::move(problem)); }
+    } collector;
+    collector.problems = &problems;
+    RegScriptInput input(collector, platform::kernel32::AnsiToUtf8);
+    if (!input.Add(bytes) || !input.Finish()) {
+        return std::nullopt;
+    }
+    return std::move(collector.operations);
+}
+
+// Applies the script (its file's bytes: ANSI text, or the Unicode form after its byte-order
+// mark); 1 when every line was read and applied.
+inline long Import(std::string_view script) {
     std::vector<RegLineProblem> problems;
-    const auto operations = ReadRegFile(platform::kernel32::AnsiToUtf8(ansiScript), &problems);
+    const auto operations = script.starts_with("\xFF\xFE")
+                                ? ReadUnicodeFile(script, problems)
+                                : ReadRegFile(platform::kernel32::AnsiToUtf8(script), &problems);
     if (!operations) {
         return 0;
     }
