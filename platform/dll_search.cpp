@@ -2,6 +2,7 @@
 
 #include "platform/kernel32.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -29,6 +30,11 @@ std::vector<std::string> DllSearchFolders() {
         folders.push_back(std::move(folder));
     }
     return folders;
+}
+
+bool IsApiSetName(std::string_view name) {
+    return text::StartsWithIgnoringCase(name, "api-ms-") ||
+           text::StartsWithIgnoringCase(name, "ext-ms-");
 }
 
 std::optional<std::string> FindDllOnSearchPath(std::string_view name) {

@@ -15,6 +15,10 @@ std::vector<std::string> DllSearchFolders();
 // The non-empty folders of the process PATH, in order, as written.
 std::vector<std::string> ProcessPathFolders();
 
+// Whether the name is an API-set name ("api-ms-win-...", "ext-ms-...", in any letter case),
+// which the loader resolves itself to whatever system DLL implements the set.
+bool IsApiSetName(std::string_view name);
+
 // The first existing file of that name in those folders, without loading it.
 std::optional<std::string> FindDllOnSearchPath(std::string_view name);
 

@@ -644,6 +644,7 @@ std::optional<ExportTable> ReadExports(std::span<const std::uint8_t> image) {
     if (functionCount > kMaxFunctions || nameCount > kMaxFunctions) {
         return std::nullopt;
     }
+    table.addressCount = static_cast<std::uint32_t>(functionCount);
     TableBudget budget;
     if (!ReadExportAddresses(reader, *headers, *directory, field(28), functionCount, budget,
                              table) ||

@@ -67,8 +67,9 @@ struct ExportName {
 struct ExportTable {
     std::string dllName;  // the name the table gives the DLL; "" when it gives none
     std::uint32_t ordinalBase = 0;
-    std::vector<Export> exports;    // in ordinal order
-    std::vector<ExportName> names;  // every name, sorted by name (byte order)
+    std::uint32_t addressCount = 0;  // entries of the export address table, empty ones included
+    std::vector<Export> exports;     // in ordinal order
+    std::vector<ExportName> names;   // every name, sorted by name (byte order)
     friend bool operator==(const ExportTable&, const ExportTable&) = default;
 };
 

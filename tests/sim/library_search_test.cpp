@@ -7,10 +7,13 @@
 
 #include "platform/kernel32.h"
 #include "platform/sim/machine.h"
+#include "support/pe_builder.h"
 #include "support/test_data.h"
 
 namespace k32 = platform::kernel32;
 namespace sim = platform::sim;
+using kelvra::test::BuildPeImage;
+using kelvra::test::PeImageSpec;
 using kelvra::test::TestDataBytes;
 
 namespace {
@@ -85,8 +88,12 @@ TEST_F(SimLoader, EveryDirectImportMustBeLoadedOrFound) {
     EXPECT_EQ(Load("kelvra_badimport.dll"), "error 126");
     EXPECT_EQ(Load("kelvra_missing_dependency.dll"), "error 126");
 
-    // Once the dependency is on the PATH the DLL loads.
+    // A copy on the PATH that does not export KelvraMissingFunction fails the load as Windows
+    // fails it; once the copy exports it, the DLL loads.
     Put(kPathFolder, "kelvra_missing_dependency.dll", "x86/kelvra_nover.dll");
+    EXPECT_EQ(Load("kelvra_badimport.dll"), "error 127");
+    m().AddFile(std::string(kPathFolder) + "\\kelvra_missing_dependency.dll",
+                BuildPeImage(PeImageSpec().Export("KelvraMissingFunction")));
     EXPECT_EQ(Load("kelvra_badimport.dll"), m().programFolder + "\\kelvra_badimport.dll");
 
     // A dependency of the wrong machine fails the DLL that needs it.
@@ -105,8 +112,14 @@ TEST_F(SimLoader, DependenciesAreFoundByTheSameSearchAndChecked) {
     Put(m().currentDirectory, "kelvra_ver2.dll", "x86/kelvra_badimport.dll");
     EXPECT_EQ(Load("kelvra_usesver2.dll"), "error 126");
 
-    // A DLL that imports itself is not followed round and round.
+    // A DLL that imports itself is not followed round and round; what it takes from itself
+    // must be among its own exports.
     Put(m().currentDirectory, "kelvra_ver2.dll", "x86/kelvra_usesver2.dll");
+    EXPECT_EQ(Load("kelvra_ver2.dll"), "error 127");
+    m().AddFile(m().currentDirectory + "\\kelvra_ver2.dll",
+                BuildPeImage(PeImageSpec()
+                                 .Import("kelvra_ver2.dll", {"KelvraTestProbe"})
+                                 .Export("KelvraTestProbe")));
     EXPECT_EQ(Load("kelvra_ver2.dll"), m().currentDirectory + "\\kelvra_ver2.dll");
 }
 

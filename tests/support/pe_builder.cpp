@@ -223,6 +223,7 @@ std::string Headers(const PeImageSpec& spec, const Layout& layout) {
 
     const std::size_t opt = file + 20;
     Put(headers, opt, layout.pe32Plus ? 0x20B : 0x10B, 2);
+    Put(headers, opt + 4, rawBytes, 4);  // code
     Put(headers, opt + 8, rawBytes, 4);  // initialised data
     Put(headers, opt + 20, kSectionRva, 4);
     if (layout.pe32Plus) {
@@ -258,7 +259,8 @@ std::string Headers(const PeImageSpec& spec, const Layout& layout) {
     Put(headers, section + 12, kSectionRva, 4);
     Put(headers, section + 16, rawBytes, 4);
     Put(headers, section + 20, kHeadersBytes, 4);
-    Put(headers, section + 36, 0xC0000040u, 4);  // initialised data, read and write
+    // Code and initialised data, read, write and execute.
+    Put(headers, section + 36, 0xE0000060u, 4);
     return headers;
 }
 

@@ -52,21 +52,21 @@ void PrintExports(const std::optional<pe::ExportTable>& table) {
 
 // Images with every kind of entry the builder makes.
 std::vector<std::pair<std::string, PeImageSpec>> Samples(std::uint16_t machine) {
-    PeImageSpec imports;
-    imports.machine = machine;
-    imports.imports = {{"kelvra_exports.dll", {"Alpha", "#77", "Gamma_Long_Name@12"}, false},
-                       {"KERNEL32.dll", {"GetTickCount"}, false},
-                       {"kelvra_late.dll", {"Late", "#300"}, true}};
-    PeImageSpec exports;
-    exports.machine = machine;
+    const PeImageSpec imports = PeImageSpec()
+                                    .ForMachine(machine)
+                                    .Import("kelvra_exports.dll", {"Alpha", "#77", "Gamma@12"})
+                                    .Import("KERNEL32.dll", {"GetTickCount"})
+                                    .DelayLoadImport("kelvra_late.dll", {"Late", "#300"});
+    PeImageSpec exports = PeImageSpec()
+                              .ForMachine(machine)
+                              .Export("Zeta")
+                              .Export("", 9)
+                              .Export("Alpha", 12)
+                              .Export("Forwarded", {}, "kelvra_gone.KelvraGone")
+                              .Export("ByOrdinal", {}, "kelvra_gone.#3")
+                              .Version(1, 2, 3, 4);
     exports.name = "kelvra_built_exports.dll";
     exports.ordinalBase = 5;
-    exports.exports = {{"Zeta", std::nullopt, ""},
-                       {"", 9, ""},
-                       {"Alpha", 12, ""},
-                       {"Forwarded", std::nullopt, "kelvra_gone.KelvraGone"},
-                       {"ByOrdinal", std::nullopt, "kelvra_gone.#3"}};
-    exports.version = {{1, 2, 3, 4}};
     return {{"imports", imports}, {"exports", exports}};
 }
 
