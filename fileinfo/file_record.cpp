@@ -42,6 +42,11 @@ FileRecord ReadFileRecord(std::string_view path) {
             reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
         record.machine = platform::pe::ReadMachine(image);
         record.imports = platform::pe::ReadImportedDlls(image);
+        if (record.machine) {
+            record.importTable = platform::pe::ReadImports(image);
+            record.delayLoadImports = platform::pe::ReadDelayLoadImports(image);
+            record.exports = platform::pe::ReadExports(image);
+        }
         ReadTypeLibrary(record, image);
     } else {
         record.typeLibraryReason = "the file cannot be read";

@@ -1,0 +1,106 @@
+#include "fileinfo/search_path_resolver.h"
+
+#include "platform/dll_search.h"
+#include "platform/kernel32.h"
+#include "platform/registry.h"
+#include "platform/text.h"
+
+namespace fileinfo {
+namespace {
+
+constexpr std::string_view kKnownDllsKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
+
+// The file names that the KnownDLLs key lists (its REG_SZ values), upper-cased.
+std::set<std::string> ReadKnownDlls() {
+    namespace reg = platform::registry;
+    std::set<std::string> names;
+    reg::Key key;
+    if (reg::OpenKey(reg::PredefinedKey(reg::kLocalMachine), kKnownDllsKey, reg::kKeyRead, key) !=
+        reg::kErrorSuccess) {
+        return names;
+    }
+    // A key that keeps answering is read no further than any real one reaches.
+    constexpr std::uint32_t kMaxValues = 4096;
+    std::string name;
+    reg::Value value;
+    for (std::uint32_t i = 0;
+         i < kMaxValues && reg::EnumValue(key.get(), i, name, value) == reg::kErrorSuccess; ++i) {
+        if (value.type == reg::kRegSz) {
+            names.insert(
+                platform::text::AsciiUpper(platform::text::DecodeRegistryString(value.data)));
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+SearchPathResolver::SearchPathResolver(FileRecords& records, SearchFolderIndex& folders)
+    : records_(records), folders_(folders), machine_(platform::kernel32::ProcessMachine()) {}
+
+DllResolution SearchPathResolver::Resolve(std::string_view dllName) {
+    const std::string key = platform::text::AsciiUpper(dllName);
+    const auto known = resolved_.find(key);
+    if (known != resolved_.end()) {
+        return known->second;
+    }
+    DllResolution resolution{DllResolution::Kind::kSystem, nullptr};
+    if (!platform::IsApiSetName(dllName)) {
+        if (auto loaded = LoadedModule(dllName)) {
+            resolution = *loaded;
+        } else if (auto system = KnownDll(dllName)) {
+            resolution = *system;
+        } else {
+            resolution = Search(dllName);
+        }
+    }
+    resolved_.emplace(key, resolution);
+    return resolution;
+}
+
+std::optional<DllResolution> SearchPathResolver::LoadedModule(std::string_view dllName) {
+    const platform::kernel32::RawModule module = platform::kernel32::GetModuleHandle(dllName);
+    const std::string path = module != 0 ? platform::kernel32::GetModuleFileName(module) : "";
+    if (path.empty()) {
+        return std::nullopt;
+    }
+    return DllResolution{DllResolution::Kind::kLoaded, &records_.Of(path)};
+}
+
+std::optional<DllResolution> SearchPathResolver::KnownDll(std::string_view dllName) {
+    if (!knownDlls_) {
+        knownDlls_ = ReadKnownDlls();
+    }
+    if (!knownDlls_->contains(platform::text::AsciiUpper(dllName))) {
+        return std::nullopt;
+    }
+    const std::string path = platform::kernel32::SystemFolder() + "\\" + std::string(dllName);
+    const auto attributes = platform::kernel32::GetFileAttributes(path);
+    if (!attributes || (*attributes & platform::kernel32::kFileAttributeDirectory) != 0) {
+        return std::nullopt;
+    }
+    return DllResolution{DllResolution::Kind::kFound, &records_.Of(path)};
+}
+
+DllResolution SearchPathResolver::Search(std::string_view dllName) {
+    const FileRecord* firstOtherMachine = nullptr;
+    for (const std::string& path : folders_.Copies(dllName)) {
+        const FileRecord& copy = records_.Of(path);
+        // The loader passes over an image of the other machine and goes on searching; any other
+        // file ends the search, loadable or not.
+        if (copy.machine && *copy.machine != machine_) {
+            if (firstOtherMachine == nullptr) {
+                firstOtherMachine = &copy;
+            }
+            continue;
+        }
+        return {DllResolution::Kind::kFound, &copy};
+    }
+    if (firstOtherMachine != nullptr) {
+        return {DllResolution::Kind::kOtherMachineOnly, firstOtherMachine};
+    }
+    return {DllResolution::Kind::kMissing, nullptr};
+}
+
+}  // namespace fileinfo
