@@ -24,7 +24,7 @@ class SearchFolderIndex {
 
   private:
     std::optional<std::map<std::string, std::vector<std::string>>> byName_;  // by upper name
-    const std::vector<std::string> none_;
+    const std::vector<std::string> none_{};
 };
 
 }  // namespace fileinfo

@@ -84,28 +84,22 @@ class ByteReader {
     }
 
     [[nodiscard]] std::optional<std::uint32_t> U32(std::size_t offset) const {
-        const auto value = Unsigned(offset, 4);
-        return value ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(*value))
-                     : std::nullopt;
+        if (!Has(offset, 4)) {
+            return std::nullopt;
+        }
+        return static_cast<std::uint32_t>(bytes_[offset] | (bytes_[offset + 1] << 8) |
+                                          (bytes_[offset + 2] << 16)) |
+               (static_cast<std::uint32_t>(bytes_[offset + 3]) << 24);
     }
 
     [[nodiscard]] std::optional<std::uint64_t> U64(std::size_t offset) const {
-        return Unsigned(offset, 8);
+        if (!Has(offset, 8)) {
+            return std::nullopt;
+        }
+        return (std::uint64_t{*U32(offset + 4)} << 32) | *U32(offset);
     }
 
   private:
-    [[nodiscard]] std::optional<std::uint64_t> Unsigned(std::size_t offset,
-                                                        std::size_t length) const {
-        if (!Has(offset, length)) {
-            return std::nullopt;
-        }
-        std::uint64_t value = 0;
-        for (std::size_t i = length; i-- > 0;) {
-            value = (value << 8) | bytes_[offset + i];
-        }
-        return value;
-    }
-
     std::span<const std::uint8_t> bytes_;
 };
 
@@ -179,14 +173,14 @@ std::optional<Headers> ReadHeaders(const ByteReader& image) {
     const auto sizeOfHeaders = opt.U32(60);
     const auto directoryCount = opt.U32(countOffset);
     headers.pe32Plus = magic == kMagicPe32Plus;
-    const auto imageBase =
-        headers.pe32Plus ? opt.U64(24) : std::optional<std::uint64_t>(opt.U32(28));
-    if (!sizeOfHeaders || !directoryCount || !imageBase) {
+    // The image base lies before SizeOfHeaders: readable whenever that is.
+    if (!sizeOfHeaders || !directoryCount) {
         return std::nullopt;
     }
     headers.sizeOfHeaders = *sizeOfHeaders;
-    headers.imageBase = *imageBase;
+    headers.imageBase = headers.pe32Plus ? opt.U64(24).value_or(0) : opt.U32(28).value_or(0);
     const std::size_t directories = std::min<std::size_t>(*directoryCount, kMaxDataDirectories);
+    headers.directories.reserve(directories);
     for (std::size_t i = 0; i < directories; ++i) {
         const std::size_t at = countOffset + 4 + i * 8;
         const auto rva = opt.U32(at);
@@ -201,6 +195,7 @@ std::optional<Headers> ReadHeaders(const ByteReader& image) {
     if (!table || !table->Has(0, sectionCount * kSectionHeaderBytes)) {
         return std::nullopt;
     }
+    headers.sections.reserve(sectionCount);
     for (std::size_t i = 0; i < sectionCount; ++i) {
         const std::size_t at = i * kSectionHeaderBytes;
         headers.sections.push_back({*table->U32(at + 12), *table->U32(at + 8), *table->U32(at + 16),

@@ -1,7 +1,9 @@
 // The walk of imports through the platform's resolver, on DLLs of the test builder in a scratch
 // folder (the current folder of the library search) and a folder put on the PATH. The same
 // DLLs are then loaded, so that the walk, the simulated loader and the real one are held side
-// by side; where Wine's loader differs from Windows', the case says so.
+// by side; where Wine's loader differs from Windows', the case says so. Wine keeps the DLL that
+// a forwarder led to loaded after the load that needed it is freed, and a module of the process
+// serves its name: so each forwarder target has a name of its own.
 #include "fileinfo/import_walk.h"
 
 #include <gtest/gtest.h>
@@ -201,8 +203,8 @@ std::vector<Case> Cases() {
          0},
         {"a forwarder by ordinal, on the PATH, that is there",
          {{"kw_start.dll", Needs("kw_host.dll", {"for_open"})},
-          {"kw_host.dll", PeImageSpec().Export("for_open", {}, "KW_TGT.#3")},
-          {"kw_tgt.dll", PeImageSpec().Export("g", 3), Build::kNative, true}},
+          {"kw_host.dll", PeImageSpec().Export("for_open", {}, "KW_TGT3.#3")},
+          {"kw_tgt3.dll", PeImageSpec().Export("g", 3), Build::kNative, true}},
          "",
          0,
          {}},
