@@ -58,9 +58,10 @@ bool IsOtherMachineImage(const Machine& machine, const File& file) {
 }
 
 // Where the search finds a DLL named without a folder, or the file a full path names; the
-// error when nothing can be taken. A dependency's search passes over copies of the other
-// machine; `passOver` false lets the first copy decide, as for the file the program loads.
-LibrarySearchResult Locate(Machine& machine, std::string_view name, bool passOver = true) {
+// error when nothing can be taken. The search passes over copies of the other machine, for the
+// DLL the program loads as for its dependencies (Wine's search_dll_file does, and so does the
+// search of the Windows 10 loader).
+LibrarySearchResult Locate(Machine& machine, std::string_view name) {
     if (name.find_first_of("\\/") != std::string_view::npos) {
         const File* file = machine.FindFile(machine.Absolute(name));
         return file != nullptr ? LibrarySearchResult{file->path, 0}
@@ -72,7 +73,7 @@ LibrarySearchResult Locate(Machine& machine, std::string_view name, bool passOve
         if (file == nullptr) {
             continue;
         }
-        if (passOver && IsOtherMachineImage(machine, *file)) {
+        if (IsOtherMachineImage(machine, *file)) {
             passedOver = true;
             continue;
         }
@@ -279,7 +280,7 @@ LibrarySearchResult SearchLibrary(Machine& machine, std::string_view name) {
             return {loaded->second.path, 0};
         }
     }
-    const LibrarySearchResult found = Locate(machine, name, false);
+    const LibrarySearchResult found = Locate(machine, name);
     if (!found.path) {
         return found;
     }
