@@ -60,12 +60,18 @@ DllResolution SearchPathResolver::Resolve(std::string_view dllName) {
 }
 
 std::optional<DllResolution> SearchPathResolver::LoadedModule(std::string_view dllName) {
-    const platform::kernel32::RawModule module = platform::kernel32::GetModuleHandle(dllName);
-    const std::string path = module != 0 ? platform::kernel32::GetModuleFileName(module) : "";
-    if (path.empty()) {
+    if (!loadedModules_) {
+        loadedModules_.emplace();
+        for (const std::string& path : platform::kernel32::LoadedModulePaths()) {
+            loadedModules_->emplace(platform::text::AsciiUpper(platform::text::FileNameOf(path)),
+                                    path);
+        }
+    }
+    const auto found = loadedModules_->find(platform::text::AsciiUpper(dllName));
+    if (found == loadedModules_->end()) {
         return std::nullopt;
     }
-    return DllResolution{DllResolution::Kind::kLoaded, &records_.Of(path)};
+    return DllResolution{DllResolution::Kind::kLoaded, &records_.Of(found->second)};
 }
 
 std::optional<DllResolution> SearchPathResolver::KnownDll(std::string_view dllName) {

@@ -1,8 +1,8 @@
 // DLL names resolved for the walk of imports as the platform's loader resolves them for this
 // program's probe, which is the same program: API-set names from the system; a module this
-// process has loaded; a known DLL (the registry's KnownDLLs) from the system folder; otherwise
-// the first copy in the search folders built for this process's machine, copies of the other
-// machine passed over. Nothing is loaded: each copy is read once per run as a record.
+// process has loaded (listed once per run); a known DLL (the registry's KnownDLLs) from the system
+// folder; otherwise the first copy in the search folders built for this process's machine, copies
+// of the other machine passed over. Nothing is loaded: each copy is read once per run as a record.
 #pragma once
 
 #include <cstdint>
@@ -35,7 +35,9 @@ class SearchPathResolver final : public DllResolver {
     SearchFolderIndex& folders_;
     std::uint16_t machine_;
     std::optional<std::set<std::string>> knownDlls_;  // upper-cased names, read on first need
-    std::map<std::string, DllResolution> resolved_;   // by upper-cased name
+    // The modules of this process by upper-cased file name, listed on first need.
+    std::optional<std::map<std::string, std::string>> loadedModules_;
+    std::map<std::string, DllResolution> resolved_;  // by upper-cased name
 };
 
 }  // namespace fileinfo
