@@ -2,40 +2,9 @@
 
 #include "platform/dll_search.h"
 #include "platform/kernel32.h"
-#include "platform/registry.h"
 #include "platform/text.h"
 
 namespace fileinfo {
-namespace {
-
-constexpr std::string_view kKnownDllsKey =
-    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
-
-// The file names that the KnownDLLs key lists (its REG_SZ values), upper-cased.
-std::set<std::string> ReadKnownDlls() {
-    namespace reg = platform::registry;
-    std::set<std::string> names;
-    reg::Key key;
-    if (reg::OpenKey(reg::PredefinedKey(reg::kLocalMachine), kKnownDllsKey, reg::kKeyRead, key) !=
-        reg::kErrorSuccess) {
-        return names;
-    }
-    // A key that keeps answering is read no further than any real one reaches.
-    constexpr std::uint32_t kMaxValues = 4096;
-    std::string name;
-    reg::Value value;
-    for (std::uint32_t i = 0;
-         i < kMaxValues && reg::EnumValue(key.get(), i, name, value) == reg::kErrorSuccess; ++i) {
-        if (value.type == reg::kRegSz) {
-            names.insert(
-                platform::text::AsciiUpper(platform::text::DecodeRegistryString(value.data)));
-        }
-    }
-    return names;
-}
-
-}  // namespace
-
 SearchPathResolver::SearchPathResolver(FileRecords& records, SearchFolderIndex& folders)
     : records_(records), folders_(folders), machine_(platform::kernel32::ProcessMachine()) {}
 
@@ -76,7 +45,8 @@ std::optional<DllResolution> SearchPathResolver::LoadedModule(std::string_view d
 
 std::optional<DllResolution> SearchPathResolver::KnownDll(std::string_view dllName) {
     if (!knownDlls_) {
-        knownDlls_ = ReadKnownDlls();
+        const std::vector<std::string> names = platform::KnownDllNames();
+        knownDlls_.emplace(names.begin(), names.end());
     }
     if (!knownDlls_->contains(platform::text::AsciiUpper(dllName))) {
         return std::nullopt;

@@ -19,6 +19,10 @@ std::vector<std::string> ProcessPathFolders();
 // which the loader resolves itself to whatever system DLL implements the set.
 bool IsApiSetName(std::string_view name);
 
+// The DLL file names that the registry's KnownDLLs key lists (its text values), upper-cased:
+// the loader takes these from the system folder, whatever the search folders hold.
+std::vector<std::string> KnownDllNames();
+
 // The first existing file of that name in those folders, without loading it.
 std::optional<std::string> FindDllOnSearchPath(std::string_view name);
 

@@ -67,6 +67,12 @@ LibrarySearchResult Locate(Machine& machine, std::string_view name) {
         return file != nullptr ? LibrarySearchResult{file->path, 0}
                                : LibrarySearchResult{std::nullopt, kErrorModNotFound};
     }
+    const std::vector<std::string> known = KnownDllNames();
+    if (std::find(known.begin(), known.end(), text::AsciiUpper(name)) != known.end()) {
+        if (const File* file = machine.FindFile(Join(machine.systemFolder, name))) {
+            return {file->path, 0};  // a known DLL comes from the system folder
+        }
+    }
     bool passedOver = false;
     for (const std::string& folder : DllSearchFolders()) {
         const File* file = machine.FindFile(Join(folder, name));

@@ -5,8 +5,11 @@
 
 #include <string>
 
+#include "fileinfo/search_path_resolver.h"
 #include "platform/kernel32.h"
+#include "platform/registry.h"
 #include "platform/sim/machine.h"
+#include "platform/text.h"
 #include "support/pe_builder.h"
 #include "support/test_data.h"
 
@@ -166,6 +169,34 @@ TEST_F(SimLoader, ModulesAlreadyLoadedAreTakenByNameOrPath) {
     // A copy elsewhere under the same name is not looked at.
     Put(m().programFolder, "GDI32.dll", "x64/kelvra_nover.dll");
     EXPECT_EQ(Load("GDI32.dll"), m().systemFolder + "\\GDI32.dll");
+}
+
+// A DLL that the registry's KnownDLLs key lists comes from the system folder, for the loader and
+// for the walk of imports alike, although the program's folder comes first in the search.
+TEST_F(SimLoader, KnownDllsComeFromTheSystemFolderForTheLoaderAndTheWalk) {
+    m().AddFile(m().programFolder + "\\kw_known.dll",
+                BuildPeImage(PeImageSpec().Import("kw_gone.dll", {"f"}).Export("f")));
+    m().AddFile(m().systemFolder + "\\kw_known.dll", BuildPeImage(PeImageSpec().Export("f")));
+    const std::string user = m().currentDirectory + "\\kw_user.dll";
+    m().AddFile(user, BuildPeImage(PeImageSpec().Import("kw_known.dll", {"f"})));
+    const auto walk = [&user] {
+        fileinfo::FileRecords records;
+        fileinfo::SearchFolderIndex folders;
+        fileinfo::SearchPathResolver resolver(records, folders);
+        const auto found = fileinfo::WalkImports(records.Of(user), resolver).brokenLink;
+        return found ? fileinfo::BrokenLinkText(*found) : "";
+    };
+    EXPECT_EQ(Load("kw_user.dll"), "error 126");
+    EXPECT_EQ(walk(), "it needs kw_known.dll, which needs kw_gone.dll, which cannot be found");
+
+    m().RegistryKey(platform::registry::kLocalMachine,
+                    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs")
+        ->values.emplace_back(
+            "kw_known",
+            platform::registry::Value{platform::registry::kRegSz,
+                                      platform::text::EncodeRegistryString("KW_KNOWN.dll")});
+    EXPECT_EQ(Load("kw_user.dll"), user);
+    EXPECT_EQ(walk(), "");
 }
 
 }  // namespace
