@@ -356,64 +356,52 @@ TEST(PeImageForwarder, SplitsAtTheFirstDotAndRefusesDamagedTexts) {
 }
 
 // Damage to the export and import tables of a builder image, one place at a time: the reader
-// declines the table, and the rest of the image still reads as before.
+// declines that table, and the rest of the image reads as before.
 TEST(PeImageCorrupt, DamagedExportAndImportTables) {
     const std::string built = kelvra::test::BuildPeImage(kelvra::test::PeImageSpec()
                                                              .Import("kw_a.dll", {"f", "#7"})
-                                                             .Export("Alpha")
+                                                             .Export("A")
                                                              .Export("", 4)
-                                                             .Export("Fwd", {}, "kw_b.g"));
+                                                             .Export("F", {}, "kw_b.g"));
     const std::vector<std::uint8_t> image(built.begin(), built.end());
-    ASSERT_TRUE(pe::ReadExports(image) && pe::ReadImports(image));
-    const std::size_t exports = RvaToOffset(image, GetU32(image, DataDirectoryOffset(image, 0)));
-    const std::size_t imports = RvaToOffset(image, GetU32(image, DataDirectoryOffset(image, 1)));
-    const std::size_t firstName =
-        RvaToOffset(image, GetU32(image, RvaToOffset(image, GetU32(image, exports + 32))));
-    const std::size_t lookup = RvaToOffset(image, GetU32(image, imports));
-    ASSERT_TRUE(exports && imports && firstName && lookup);
-
-    const std::size_t names = RvaToOffset(image, GetU32(image, exports + 32));
-    // The RVA of the file's last four bytes, which lie in the same section as the first name.
-    const std::uint32_t tail =
-        GetU32(image, names) + static_cast<std::uint32_t>(image.size() - 4 - firstName);
+    const auto at = [&image](std::size_t offset) {
+        return RvaToOffset(image, GetU32(image, offset));
+    };
+    const std::size_t exports = at(DataDirectoryOffset(image, 0));
+    const std::size_t names = at(exports + 32);
+    const std::size_t lookup = at(at(DataDirectoryOffset(image, 1)));
+    ASSERT_TRUE(exports && names && lookup && pe::ReadExports(image) && pe::ReadImports(image));
+    // The RVA of the file's last four bytes, made "AAAA", in the section of the first name.
+    const auto tail =
+        static_cast<std::uint32_t>(GetU32(image, names) + image.size() - 4 - at(names));
+    const std::pair<std::size_t, std::uint32_t> unterminated{image.size() - 4, 0x41414141};
     struct Damage {
         const char* name;
         std::vector<std::pair<std::size_t, std::uint32_t>> writes;
-        bool exportsRead;
-        bool importsRead;
+        bool exportTable;  // the table it damages: the export table, or the import table
     };
     const Damage damages[] = {
-        {"a name's ordinal beyond the address table",
-         {{RvaToOffset(image, GetU32(image, exports + 36)), 5}},
-         false,
-         true},
-        {"more exports than ordinals", {{exports + 20, 0x10001}}, false, true},
-        {"an address table past the end of the file", {{exports + 20, 0x8000}}, false, true},
-        {"a name outside the image", {{names, 0x7FFFFFF0}}, false, true},
-        {"a name without its terminator",
-         {{names, tail}, {image.size() - 4, 0x41414141}},
-         false,
-         true},
-        {"a forwarder that runs to the end of the file",
+        {"a name's ordinal beyond the address table", {{at(exports + 36), 5}}, true},
+        {"more exports than ordinals", {{exports + 20, 0x10001}}, true},
+        {"an address table past the end of the file", {{exports + 20, 0x8000}}, true},
+        {"a name outside the image", {{names, 0x7FFFFFF0}}, true},
+        {"a name without its terminator", {{names, tail}, unterminated}, true},
+        {"a forwarder without its terminator",
          {{DataDirectoryOffset(image, 0) + 4, 0x7FFFFFFF},
-          {RvaToOffset(image, GetU32(image, exports + 28)) + 16, tail},
-          {image.size() - 4, 0x41414141}},
-         false,
+          {at(exports + 28) + 16, tail},
+          unterminated},
          true},
-        {"a function name outside the image", {{lookup, 0x7FFFFFF0}}, true, false},
-        {"a function name that runs to the end of the file",
-         {{lookup + 8, tail}, {image.size() - 4, 0x41414141}},
-         true,
-         false},
+        {"a function name outside the image", {{lookup, 0x7FFFFFF0}}, false},
+        {"a function name without its terminator", {{lookup + 8, tail}, unterminated}, false},
     };
     for (const Damage& d : damages) {
         SCOPED_TRACE(d.name);
         auto damaged = image;
-        for (const auto& [at, value] : d.writes) {
-            PutU32(damaged, at, value);
+        for (const auto& [offset, value] : d.writes) {
+            PutU32(damaged, offset, value);
         }
-        EXPECT_EQ(pe::ReadExports(damaged).has_value(), d.exportsRead);
-        EXPECT_EQ(pe::ReadImports(damaged).has_value(), d.importsRead);
+        EXPECT_EQ(pe::ReadExports(damaged).has_value(), !d.exportTable);
+        EXPECT_EQ(pe::ReadImports(damaged).has_value(), d.exportTable);
         EXPECT_EQ(pe::ReadImportedDlls(damaged), pe::ReadImportedDlls(image));
         EXPECT_EQ(pe::ReadMachine(damaged), pe::ReadMachine(image));
     }
