@@ -24,13 +24,13 @@ namespace {
 namespace k32 = platform::kernel32;
 namespace rt = platform::runtime;
 using fileinfo::ImportWalk;
-using kelvra::test::PeImageSpec;
+using kelvra::test::PeDllLayout;
 
 enum class Build { kNative, kOtherMachine, kDamagedImports };
 
 struct Dll {
     std::string name;
-    PeImageSpec spec;
+    PeDllLayout layout;
     Build build = Build::kNative;
     bool onPath = false;  // in the folder on the PATH instead of the current folder
 };
@@ -48,9 +48,9 @@ std::string DamageImportDirectory(std::string image) {
 }
 
 std::string Bytes(const Dll& dll) {
-    PeImageSpec spec = dll.spec;
-    spec.ForMachine(dll.build == Build::kOtherMachine ? OtherMachine() : k32::ProcessMachine());
-    const std::string image = kelvra::test::BuildPeImage(spec);
+    PeDllLayout layout = dll.layout;
+    layout.ForMachine(dll.build == Build::kOtherMachine ? OtherMachine() : k32::ProcessMachine());
+    const std::string image = kelvra::test::BuildPeImage(layout);
     return dll.build == Build::kDamagedImports ? DamageImportDirectory(image) : image;
 }
 
@@ -90,8 +90,8 @@ class PathWith {
     std::string saved_;
 };
 
-PeImageSpec Needs(const std::string& dll, std::vector<std::string> functions = {"f"}) {
-    return PeImageSpec().Import(dll, std::move(functions)).Export("f");
+PeDllLayout Needs(const std::string& dll, std::vector<std::string> functions = {"f"}) {
+    return PeDllLayout().Import(dll, std::move(functions)).Export("f");
 }
 
 struct Case {
@@ -105,7 +105,7 @@ struct Case {
 };
 
 std::vector<Case> Cases() {
-    const PeImageSpec exportsF = PeImageSpec().Export("f");
+    const PeDllLayout exportsF = PeDllLayout().Export("f");
     std::vector<Dll> chain{{"kw_start.dll", Needs("kw_c0.dll")}};
     for (int i = 0; i < 150; ++i) {
         const std::string next = i < 149 ? "kw_c" + std::to_string(i + 1) + ".dll" : "kw_z.dll";
@@ -115,7 +115,7 @@ std::vector<Case> Cases() {
         {"a healthy chain",
          {{"kw_start.dll", Needs("kw_a.dll").Import("KERNEL32.dll", {"GetTickCount"})},
           {"kw_a.dll", Needs("kw_b.dll", {"f", "#2"})},
-          {"kw_b.dll", PeImageSpec().Export("f").Export("", 2).Version(1, 2, 3, 4)}},
+          {"kw_b.dll", PeDllLayout().Export("f").Export("", 2).Version(1, 2, 3, 4)}},
          "",
          0,
          {}},
@@ -133,7 +133,7 @@ std::vector<Case> Cases() {
          {}},
         {"a missing export",
          {{"kw_start.dll", Needs("kw_a.dll", {"for_write_seq_lis"})},
-          {"kw_a.dll", PeImageSpec().Export("for_open").Version(11, 1, 4, 7)}},
+          {"kw_a.dll", PeDllLayout().Export("for_open").Version(11, 1, 4, 7)}},
          "it needs for_write_seq_lis from kw_a.dll, which <S>\\kw_a.dll 11.1.4.7 does not export",
          127,
          0},  // Wine binds the import to a stub
@@ -148,7 +148,7 @@ std::vector<Case> Cases() {
          0},
         {"an ordinal beyond the export table",
          {{"kw_start.dll", Needs("kw_a.dll", {"f", "#77"})},
-          {"kw_a.dll", PeImageSpec().Export("f").Version(11, 1, 4, 7)}},
+          {"kw_a.dll", PeDllLayout().Export("f").Version(11, 1, 4, 7)}},
          "it needs ordinal 77 of kw_a.dll, which <S>\\kw_a.dll 11.1.4.7 does not export",
          182,
          0},
@@ -190,14 +190,14 @@ std::vector<Case> Cases() {
          {}},
         {"a forwarder to a missing DLL",
          {{"kw_start.dll", Needs("kw_host.dll", {"for_open"})},
-          {"kw_host.dll", PeImageSpec().Export("for_open", {}, "kw_gone.for_open")}},
+          {"kw_host.dll", PeDllLayout().Export("for_open", {}, "kw_gone.for_open")}},
          "it needs for_open from kw_host.dll, which forwards it to kw_gone.dll, which cannot be "
          "found",
          126,
          0},
         {"a forwarder to a DLL without the function",
          {{"kw_start.dll", Needs("kw_host.dll", {"for_open"})},
-          {"kw_host.dll", PeImageSpec().Export("for_open", {}, "kw_tgt.for_open2")},
+          {"kw_host.dll", PeDllLayout().Export("for_open", {}, "kw_tgt.for_open2")},
           {"kw_tgt.dll", exportsF}},
          "it needs for_open from kw_host.dll, which forwards it to for_open2 from kw_tgt.dll, "
          "which <S>\\kw_tgt.dll does not export",
@@ -205,27 +205,27 @@ std::vector<Case> Cases() {
          0},
         {"a forwarder by ordinal, on the PATH, that is there",
          {{"kw_start.dll", Needs("kw_host.dll", {"for_open"})},
-          {"kw_host.dll", PeImageSpec().Export("for_open", {}, "KW_TGT3.#3")},
-          {"kw_tgt3.dll", PeImageSpec().Export("g", 3), Build::kNative, true}},
+          {"kw_host.dll", PeDllLayout().Export("for_open", {}, "KW_TGT3.#3")},
+          {"kw_tgt3.dll", PeDllLayout().Export("g", 3), Build::kNative, true}},
          "",
          0,
          {}},
         {"forwarders that forward to each other",
          {{"kw_start.dll", Needs("kw_host.dll")},
-          {"kw_host.dll", PeImageSpec().Export("f", {}, "kw_host2.g")},
-          {"kw_host2.dll", PeImageSpec().Export("g", {}, "kw_host.f")}},
+          {"kw_host.dll", PeDllLayout().Export("f", {}, "kw_host2.g")},
+          {"kw_host2.dll", PeDllLayout().Export("g", {}, "kw_host.f")}},
          "it needs f from kw_host.dll, which forwards it to f from kw_host.dll, which "
          "<S>\\kw_host.dll does not export",
          {},
          {}},
         {"a delay-load import of a missing DLL",
-         {{"kw_start.dll", PeImageSpec().DelayLoadImport("kw_gone.dll", {"f"})}},
+         {{"kw_start.dll", PeDllLayout().DelayLoadImport("kw_gone.dll", {"f"})}},
          "note: it needs kw_gone.dll, which cannot be found",
          0,
          {}},
         {"a delay-load import of a function a DLL lacks, one deep",
          {{"kw_start.dll", Needs("kw_a.dll")},
-          {"kw_a.dll", PeImageSpec().DelayLoadImport("kw_b.dll", {"g"}).Export("f")},
+          {"kw_a.dll", PeDllLayout().DelayLoadImport("kw_b.dll", {"g"}).Export("f")},
           {"kw_b.dll", exportsF}},
          "note: it needs kw_a.dll, which needs g from kw_b.dll, which <S>\\kw_b.dll does not "
          "export",
@@ -238,7 +238,7 @@ std::vector<Case> Cases() {
          {}},
         {"a forwarder without a dot",
          {{"kw_start.dll", Needs("kw_host.dll")},
-          {"kw_host.dll", PeImageSpec().Export("f", {}, "kw_nodot")}},
+          {"kw_host.dll", PeDllLayout().Export("f", {}, "kw_nodot")}},
          "the export table of <S>\\kw_host.dll cannot be read",
          {},
          {}},

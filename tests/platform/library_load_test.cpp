@@ -61,7 +61,7 @@ TEST(LibraryLoad, TheSearchPassesOverTheOtherMachinesCopy) {
     const std::string path = rt::Environ("PATH");
     rt::SetEnviron("PATH", path + ";" + later);
     const auto build = [](std::uint16_t machine) {
-        return kelvra::test::BuildPeImage(kelvra::test::PeImageSpec().ForMachine(machine));
+        return kelvra::test::BuildPeImage(kelvra::test::PeDllLayout().ForMachine(machine));
     };
     const std::uint16_t other = k32::ProcessMachine() == 0x8664 ? 0x014C : 0x8664;
     ASSERT_TRUE(rt::WriteFileBytes(scratch / "kw_both.dll", build(other)));

@@ -358,7 +358,7 @@ TEST(PeImageForwarder, SplitsAtTheFirstDotAndRefusesDamagedTexts) {
 // Damage to the export and import tables of a builder image, one place at a time: the reader
 // declines that table, and the rest of the image reads as before.
 TEST(PeImageCorrupt, DamagedExportAndImportTables) {
-    const std::string built = kelvra::test::BuildPeImage(kelvra::test::PeImageSpec()
+    const std::string built = kelvra::test::BuildPeImage(kelvra::test::PeDllLayout()
                                                              .Import("kw_a.dll", {"f", "#7"})
                                                              .Export("A")
                                                              .Export("", 4)
@@ -412,11 +412,11 @@ TEST(PeImageCorrupt, DamagedExportAndImportTables) {
 TEST(PeImageDelayLoad, AddressBasedDescriptors) {
     for (const std::uint16_t machine : {pe::kMachineI386, pe::kMachineAmd64}) {
         SCOPED_TRACE(machine);
-        auto spec = kelvra::test::PeImageSpec().ForMachine(machine).DelayLoadImport(
+        auto dll = kelvra::test::PeDllLayout().ForMachine(machine).DelayLoadImport(
             "kw_late.dll", {"Late", "#300"});
-        const std::string rvaBased = kelvra::test::BuildPeImage(spec);
-        spec.addressBasedDelayLoad = true;
-        const std::string addressBased = kelvra::test::BuildPeImage(spec);
+        const std::string rvaBased = kelvra::test::BuildPeImage(dll);
+        dll.addressBasedDelayLoad = true;
+        const std::string addressBased = kelvra::test::BuildPeImage(dll);
         const auto expected = pe::ReadDelayLoadImports(kelvra::test::AsBytes(rvaBased));
         ASSERT_EQ(expected,
                   (std::vector<pe::ImportedDll>{{"kw_late.dll", {{"Late", {}}, {"", 300}}, true}}));

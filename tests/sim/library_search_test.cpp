@@ -16,7 +16,7 @@
 namespace k32 = platform::kernel32;
 namespace sim = platform::sim;
 using kelvra::test::BuildPeImage;
-using kelvra::test::PeImageSpec;
+using kelvra::test::PeDllLayout;
 using kelvra::test::TestDataBytes;
 
 namespace {
@@ -96,7 +96,7 @@ TEST_F(SimLoader, EveryDirectImportMustBeLoadedOrFound) {
     Put(kPathFolder, "kelvra_missing_dependency.dll", "x86/kelvra_nover.dll");
     EXPECT_EQ(Load("kelvra_badimport.dll"), "error 127");
     m().AddFile(std::string(kPathFolder) + "\\kelvra_missing_dependency.dll",
-                BuildPeImage(PeImageSpec().Export("KelvraMissingFunction")));
+                BuildPeImage(PeDllLayout().Export("KelvraMissingFunction")));
     EXPECT_EQ(Load("kelvra_badimport.dll"), m().programFolder + "\\kelvra_badimport.dll");
 
     // A dependency of the wrong machine fails the DLL that needs it.
@@ -120,7 +120,7 @@ TEST_F(SimLoader, DependenciesAreFoundByTheSameSearchAndChecked) {
     Put(m().currentDirectory, "kelvra_ver2.dll", "x86/kelvra_usesver2.dll");
     EXPECT_EQ(Load("kelvra_ver2.dll"), "error 127");
     m().AddFile(m().currentDirectory + "\\kelvra_ver2.dll",
-                BuildPeImage(PeImageSpec()
+                BuildPeImage(PeDllLayout()
                                  .Import("kelvra_ver2.dll", {"KelvraTestProbe"})
                                  .Export("KelvraTestProbe")));
     EXPECT_EQ(Load("kelvra_ver2.dll"), m().currentDirectory + "\\kelvra_ver2.dll");
@@ -175,10 +175,10 @@ TEST_F(SimLoader, ModulesAlreadyLoadedAreTakenByNameOrPath) {
 // for the walk of imports alike, although the program's folder comes first in the search.
 TEST_F(SimLoader, KnownDllsComeFromTheSystemFolderForTheLoaderAndTheWalk) {
     m().AddFile(m().programFolder + "\\kw_known.dll",
-                BuildPeImage(PeImageSpec().Import("kw_gone.dll", {"f"}).Export("f")));
-    m().AddFile(m().systemFolder + "\\kw_known.dll", BuildPeImage(PeImageSpec().Export("f")));
+                BuildPeImage(PeDllLayout().Import("kw_gone.dll", {"f"}).Export("f")));
+    m().AddFile(m().systemFolder + "\\kw_known.dll", BuildPeImage(PeDllLayout().Export("f")));
     const std::string user = m().currentDirectory + "\\kw_user.dll";
-    m().AddFile(user, BuildPeImage(PeImageSpec().Import("kw_known.dll", {"f"})));
+    m().AddFile(user, BuildPeImage(PeDllLayout().Import("kw_known.dll", {"f"})));
     const auto walk = [&user] {
         fileinfo::FileRecords records;
         fileinfo::SearchFolderIndex folders;

@@ -78,7 +78,7 @@ std::uint64_t Thunk(Layout& layout, const std::string& function, std::uint64_t b
     return layout.section.AddHintName(function) + bias;
 }
 
-void AddDirectImports(Layout& layout, const std::vector<const PeImportSpec*>& dlls) {
+void AddDirectImports(Layout& layout, const std::vector<const PeImportEntry*>& dlls) {
     constexpr std::size_t kDescriptorBytes = 20;
     const std::uint32_t descriptors = layout.section.Reserve((dlls.size() + 1) * kDescriptorBytes);
     for (std::size_t i = 0; i < dlls.size(); ++i) {
@@ -100,7 +100,7 @@ void AddDirectImports(Layout& layout, const std::vector<const PeImportSpec*>& dl
                              static_cast<std::uint32_t>((dlls.size() + 1) * kDescriptorBytes)};
 }
 
-void AddDelayLoadImports(Layout& layout, const std::vector<const PeImportSpec*>& dlls,
+void AddDelayLoadImports(Layout& layout, const std::vector<const PeImportEntry*>& dlls,
                          bool addressBased) {
     constexpr std::size_t kDescriptorBytes = 32;
     const std::uint64_t bias = addressBased ? layout.imageBase : 0;
@@ -126,22 +126,22 @@ void AddDelayLoadImports(Layout& layout, const std::vector<const PeImportSpec*>&
                               static_cast<std::uint32_t>((dlls.size() + 1) * kDescriptorBytes)};
 }
 
-void AddExports(Layout& layout, const PeImageSpec& spec) {
+void AddExports(Layout& layout, const PeDllLayout& dll) {
     std::vector<std::uint32_t> ordinals;
-    for (const PeExportSpec& entry : spec.exports) {
+    for (const PeExportEntry& entry : dll.exports) {
         ordinals.push_back(
-            entry.ordinal.value_or(ordinals.empty() ? spec.ordinalBase : ordinals.back() + 1));
+            entry.ordinal.value_or(ordinals.empty() ? dll.ordinalBase : ordinals.back() + 1));
     }
     const std::uint32_t count =
-        *std::max_element(ordinals.begin(), ordinals.end()) - spec.ordinalBase + 1;
+        *std::max_element(ordinals.begin(), ordinals.end()) - dll.ordinalBase + 1;
     std::vector<std::size_t> named;
-    for (std::size_t i = 0; i < spec.exports.size(); ++i) {
-        if (!spec.exports[i].name.empty()) {
+    for (std::size_t i = 0; i < dll.exports.size(); ++i) {
+        if (!dll.exports[i].name.empty()) {
             named.push_back(i);
         }
     }
-    std::sort(named.begin(), named.end(), [&spec](std::size_t a, std::size_t b) {
-        return spec.exports[a].name < spec.exports[b].name;
+    std::sort(named.begin(), named.end(), [&dll](std::size_t a, std::size_t b) {
+        return dll.exports[a].name < dll.exports[b].name;
     });
 
     // The function bodies lie outside the directory: an address inside it is a forwarder.
@@ -151,17 +151,17 @@ void AddExports(Layout& layout, const PeImageSpec& spec) {
     const std::uint32_t addresses = layout.section.Reserve(count * 4);
     const std::uint32_t names = layout.section.Reserve(named.size() * 4);
     const std::uint32_t nameOrdinals = layout.section.Reserve(named.size() * 2, 2);
-    layout.section.Set(directory + 12, layout.section.AddText(spec.name), 4);
+    layout.section.Set(directory + 12, layout.section.AddText(dll.name), 4);
     for (std::size_t i = 0; i < named.size(); ++i) {
-        layout.section.Set(names + i * 4, layout.section.AddText(spec.exports[named[i]].name), 4);
-        layout.section.Set(nameOrdinals + i * 2, ordinals[named[i]] - spec.ordinalBase, 2);
+        layout.section.Set(names + i * 4, layout.section.AddText(dll.exports[named[i]].name), 4);
+        layout.section.Set(nameOrdinals + i * 2, ordinals[named[i]] - dll.ordinalBase, 2);
     }
-    for (std::size_t i = 0; i < spec.exports.size(); ++i) {
-        const std::string& forwarder = spec.exports[i].forwarder;
+    for (std::size_t i = 0; i < dll.exports.size(); ++i) {
+        const std::string& forwarder = dll.exports[i].forwarder;
         const std::uint32_t target = forwarder.empty() ? code : layout.section.AddText(forwarder);
-        layout.section.Set(addresses + (ordinals[i] - spec.ordinalBase) * 4, target, 4);
+        layout.section.Set(addresses + (ordinals[i] - dll.ordinalBase) * 4, target, 4);
     }
-    layout.section.Set(directory + 16, spec.ordinalBase, 4);
+    layout.section.Set(directory + 16, dll.ordinalBase, 4);
     layout.section.Set(directory + 20, count, 4);
     layout.section.Set(directory + 24, named.size(), 4);
     layout.section.Set(directory + 28, addresses, 4);
@@ -204,7 +204,7 @@ void AddVersionResource(Layout& layout, const std::array<std::uint16_t, 4>& vers
     layout.directories[2] = {root, layout.section.End() - root};
 }
 
-std::string Headers(const PeImageSpec& spec, const Layout& layout) {
+std::string Headers(const PeDllLayout& dll, const Layout& layout) {
     const std::uint32_t contentBytes =
         std::max<std::uint32_t>(16, static_cast<std::uint32_t>(layout.section.bytes().size()));
     const std::uint32_t rawBytes = AlignUp(contentBytes, kFileAlignment);
@@ -215,7 +215,7 @@ std::string Headers(const PeImageSpec& spec, const Layout& layout) {
     Put(headers, kPeOffset, 0x00004550u, 4);  // "PE\0\0"
     const std::size_t file = kPeOffset + 4;
     const std::size_t optionalBytes = layout.pe32Plus ? 240 : 224;
-    Put(headers, file, spec.machine, 2);
+    Put(headers, file, dll.machine, 2);
     Put(headers, file + 2, 1, 2);  // one section
     Put(headers, file + 16, optionalBytes, 2);
     // An executable image and a DLL; 32-bit machine, or large addresses for x64.
@@ -266,29 +266,29 @@ std::string Headers(const PeImageSpec& spec, const Layout& layout) {
 
 }  // namespace
 
-std::string BuildPeImage(const PeImageSpec& spec) {
+std::string BuildPeImage(const PeDllLayout& dll) {
     Layout layout;
-    layout.pe32Plus = spec.machine == kMachineAmd64;
+    layout.pe32Plus = dll.machine == kMachineAmd64;
     layout.imageBase = layout.pe32Plus ? 0x180000000u : 0x10000000u;
     layout.thunkBytes = layout.pe32Plus ? 8 : 4;
-    std::vector<const PeImportSpec*> direct;
-    std::vector<const PeImportSpec*> delayed;
-    for (const PeImportSpec& dll : spec.imports) {
-        (dll.delayLoad ? delayed : direct).push_back(&dll);
+    std::vector<const PeImportEntry*> direct;
+    std::vector<const PeImportEntry*> delayed;
+    for (const PeImportEntry& entry : dll.imports) {
+        (entry.delayLoad ? delayed : direct).push_back(&entry);
     }
     if (!direct.empty()) {
         AddDirectImports(layout, direct);
     }
     if (!delayed.empty()) {
-        AddDelayLoadImports(layout, delayed, spec.addressBasedDelayLoad);
+        AddDelayLoadImports(layout, delayed, dll.addressBasedDelayLoad);
     }
-    if (!spec.exports.empty()) {
-        AddExports(layout, spec);
+    if (!dll.exports.empty()) {
+        AddExports(layout, dll);
     }
-    if (spec.version) {
-        AddVersionResource(layout, *spec.version);
+    if (dll.version) {
+        AddVersionResource(layout, *dll.version);
     }
-    std::string image = Headers(spec, layout);
+    std::string image = Headers(dll, layout);
     std::string content = layout.section.bytes();
     content.resize(AlignUp(std::max<std::size_t>(16, content.size()), kFileAlignment), '\0');
     return image + content;

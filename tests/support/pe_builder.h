@@ -13,17 +13,17 @@
 
 namespace kelvra::test {
 
-struct PeImportSpec {
-    PeImportSpec(std::string dllName, std::vector<std::string> functionNames, bool delayed = false)
+struct PeImportEntry {
+    PeImportEntry(std::string dllName, std::vector<std::string> functionNames, bool delayed = false)
         : dll(std::move(dllName)), functions(std::move(functionNames)), delayLoad(delayed) {}
     std::string dll;
     std::vector<std::string> functions;  // a name, or "#N" for ordinal N
     bool delayLoad = false;
 };
 
-struct PeExportSpec {
-    explicit PeExportSpec(std::string exportName, std::optional<std::uint32_t> exportOrdinal = {},
-                          std::string forwardedTo = "")
+struct PeExportEntry {
+    explicit PeExportEntry(std::string exportName, std::optional<std::uint32_t> exportOrdinal = {},
+                           std::string forwardedTo = "")
         : name(std::move(exportName)), ordinal(exportOrdinal), forwarder(std::move(forwardedTo)) {}
     std::string name;  // "" for an export by ordinal alone
     // The ordinal; nullopt for the next one after the export before it (the ordinal base for
@@ -32,27 +32,27 @@ struct PeExportSpec {
     std::string forwarder;  // "DLL.Function" or "DLL.#N": forwarded instead of held
 };
 
-// What the image holds; the setters return the spec, so that one expression describes a DLL:
-// PeImageSpec().Import("a.dll", {"f", "#7"}).Export("g").
-struct PeImageSpec {
-    PeImageSpec& ForMachine(std::uint16_t imageMachine) {
+// What the image holds; the setters return the layout, so that one expression describes a DLL:
+// PeDllLayout().Import("a.dll", {"f", "#7"}).Export("g").
+struct PeDllLayout {
+    PeDllLayout& ForMachine(std::uint16_t imageMachine) {
         machine = imageMachine;
         return *this;
     }
-    PeImageSpec& Import(std::string dll, std::vector<std::string> functions) {
+    PeDllLayout& Import(std::string dll, std::vector<std::string> functions) {
         imports.emplace_back(std::move(dll), std::move(functions));
         return *this;
     }
-    PeImageSpec& DelayLoadImport(std::string dll, std::vector<std::string> functions) {
+    PeDllLayout& DelayLoadImport(std::string dll, std::vector<std::string> functions) {
         imports.emplace_back(std::move(dll), std::move(functions), true);
         return *this;
     }
-    PeImageSpec& Export(std::string exportName, std::optional<std::uint32_t> ordinal = {},
+    PeDllLayout& Export(std::string exportName, std::optional<std::uint32_t> ordinal = {},
                         std::string forwarder = "") {
         exports.emplace_back(std::move(exportName), ordinal, std::move(forwarder));
         return *this;
     }
-    PeImageSpec& Version(std::uint16_t major, std::uint16_t minor, std::uint16_t build,
+    PeDllLayout& Version(std::uint16_t major, std::uint16_t minor, std::uint16_t build,
                          std::uint16_t revision) {
         version = {{major, minor, build, revision}};
         return *this;
@@ -60,8 +60,8 @@ struct PeImageSpec {
 
     std::uint16_t machine = 0x014C;
     std::string name = "kelvra_built.dll";  // the name the export table gives the DLL
-    std::vector<PeImportSpec> imports;
-    std::vector<PeExportSpec> exports;
+    std::vector<PeImportEntry> imports;
+    std::vector<PeExportEntry> exports;
     std::uint32_t ordinalBase = 1;
     std::optional<std::array<std::uint16_t, 4>> version;  // major, minor, build, revision
     // Delay-load descriptors of the older kind, which hold addresses instead of RVAs.
@@ -69,6 +69,6 @@ struct PeImageSpec {
 };
 
 // The bytes of the DLL image.
-std::string BuildPeImage(const PeImageSpec& spec);
+std::string BuildPeImage(const PeDllLayout& dll);
 
 }  // namespace kelvra::test

@@ -20,7 +20,7 @@
 
 namespace {
 
-using kelvra::test::PeImageSpec;
+using kelvra::test::PeDllLayout;
 
 #if defined(_WIN32)
 constexpr std::uint16_t kProgramMachine = sizeof(void*) == 8 ? 0x8664 : 0x014C;
@@ -56,13 +56,13 @@ std::vector<std::string> Imports(const Options& options, std::size_t i) {
 bool Write(const Options& options) {
     std::filesystem::create_directories(options.folder);
     for (std::size_t i = 0; i < options.count; ++i) {
-        PeImageSpec spec =
-            PeImageSpec().ForMachine(options.machine).Export("f").Version(1, 0, 0, 0);
+        PeDllLayout layout =
+            PeDllLayout().ForMachine(options.machine).Export("f").Version(1, 0, 0, 0);
         for (const std::string& dll : Imports(options, i)) {
-            spec.Import(dll, {"f"});
+            layout.Import(dll, {"f"});
         }
         std::ofstream out(options.folder / NameOf(options, i), std::ios::binary);
-        out << kelvra::test::BuildPeImage(spec);
+        out << kelvra::test::BuildPeImage(layout);
         if (!out) {
             std::cerr << "cannot write " << (options.folder / NameOf(options, i)).string() << "\n";
             return false;

@@ -18,7 +18,7 @@
 namespace {
 
 namespace pe = platform::pe;
-using kelvra::test::PeImageSpec;
+using kelvra::test::PeDllLayout;
 
 std::string FunctionText(const pe::FunctionRef& function) {
     return function.ordinal ? "#" + std::to_string(*function.ordinal) : function.name;
@@ -51,13 +51,13 @@ void PrintExports(const std::optional<pe::ExportTable>& table) {
 }
 
 // Images with every kind of entry the builder makes.
-std::vector<std::pair<std::string, PeImageSpec>> Samples(std::uint16_t machine) {
-    const PeImageSpec imports = PeImageSpec()
+std::vector<std::pair<std::string, PeDllLayout>> Samples(std::uint16_t machine) {
+    const PeDllLayout imports = PeDllLayout()
                                     .ForMachine(machine)
                                     .Import("kelvra_exports.dll", {"Alpha", "#77", "Gamma@12"})
                                     .Import("KERNEL32.dll", {"GetTickCount"})
                                     .DelayLoadImport("kelvra_late.dll", {"Late", "#300"});
-    PeImageSpec exports = PeImageSpec()
+    PeDllLayout exports = PeDllLayout()
                               .ForMachine(machine)
                               .Export("Zeta")
                               .Export("", 9)
@@ -73,9 +73,9 @@ std::vector<std::pair<std::string, PeImageSpec>> Samples(std::uint16_t machine) 
 bool WriteSamples(const std::string& folder) {
     for (const auto& [arch, machine] :
          {std::pair<std::string, std::uint16_t>{"x86", 0x014C}, {"x64", 0x8664}}) {
-        for (const auto& [name, spec] : Samples(machine)) {
+        for (const auto& [name, dll] : Samples(machine)) {
             std::ofstream out(folder + "/built_" + name + "_" + arch + ".dll", std::ios::binary);
-            out << kelvra::test::BuildPeImage(spec);
+            out << kelvra::test::BuildPeImage(dll);
             if (!out) {
                 return false;
             }
