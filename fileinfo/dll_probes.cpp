@@ -8,19 +8,12 @@
 #include "platform/kernel32.h"
 #include "platform/pe_image.h"
 #include "platform/runtime.h"
-#include "platform/text.h"
 
 namespace fileinfo {
 namespace {
 
-// The loader resolves API-set names itself, to whatever DLL implements them.
-bool IsApiSetName(std::string_view name) {
-    const std::string upper = platform::text::AsciiUpper(name);
-    return upper.starts_with("API-MS-") || upper.starts_with("EXT-MS-");
-}
-
 bool ImportIsAvailable(const std::string& name) {
-    return IsApiSetName(name) || platform::kernel32::GetModuleHandle(name) != 0 ||
+    return platform::IsApiSetName(name) || platform::kernel32::GetModuleHandle(name) != 0 ||
            platform::FindDllOnSearchPath(name).has_value();
 }
 

@@ -26,6 +26,15 @@ void ReadTypeLibrary(FileRecord& record, std::span<const std::uint8_t> image) {
     record.typeLibraryReason = std::move(reading.reason);
 }
 
+// An image's version from the bytes already read: its RT_VERSION resource, as the platform's
+// version functions find it, without their cost (they map the file again, which under Wine
+// takes milliseconds a file, and the walk of imports reads hundreds of files).
+std::optional<platform::version::FixedFileInfo> VersionOfImage(
+    std::span<const std::uint8_t> image) {
+    const auto block = platform::pe::FindVersionResource(image);
+    return block ? platform::pe::ReadFixedFileInfo(*block) : std::nullopt;
+}
+
 }  // namespace
 
 FileRecord ReadFileRecord(std::string_view path) {
@@ -42,11 +51,19 @@ FileRecord ReadFileRecord(std::string_view path) {
             reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size());
         record.machine = platform::pe::ReadMachine(image);
         record.imports = platform::pe::ReadImportedDlls(image);
+        if (record.machine) {
+            record.importTable = platform::pe::ReadImports(image);
+            record.delayLoadImports = platform::pe::ReadDelayLoadImports(image);
+            record.exports = platform::pe::ReadExports(image);
+        }
         ReadTypeLibrary(record, image);
+        record.fixedVersion = VersionOfImage(image);
     } else {
         record.typeLibraryReason = "the file cannot be read";
     }
-    record.fixedVersion = ReadFixedFileVersion(path);
+    if (!record.machine) {
+        record.fixedVersion = ReadFixedFileVersion(path);  // the platform reads other formats
+    }
     if (record.fixedVersion) {
         record.versionText = FormatFileVersion(record.fixedVersion->fileVersionMS,
                                                record.fixedVersion->fileVersionLS);

@@ -1,6 +1,7 @@
 // What one copy of a file is, read once as data and never loaded: its size and date, the
-// machine it was built for, the DLLs it imports directly, its version and the type library it
-// carries. The rows, the diagnoses, the notes and the registration checks of a run all read
+// machine it was built for, the DLLs it imports directly (with their functions, and those it
+// loads on first use), what it exports, its version and the type library it carries. The rows,
+// the diagnoses, the notes, the registration checks and the walk of imports of a run all read
 // these records, so each copy is read once.
 #pragma once
 
@@ -11,7 +12,9 @@
 #include <string_view>
 #include <vector>
 
+#include "fileinfo/search_folders.h"
 #include "platform/library_probe.h"
+#include "platform/pe_image.h"
 #include "platform/runtime.h"
 #include "platform/type_library.h"
 #include "platform/version.h"
@@ -25,6 +28,11 @@ struct FileRecord {
     std::optional<platform::runtime::DateTime> date;
     std::optional<std::uint16_t> machine;  // the PE header's machine field; nullopt: no image
     std::optional<std::vector<std::string>> imports;  // direct imports; nullopt: no image
+    // An image's import table with each function, its delay-load table and its export table;
+    // nullopt when the file is no image or the table cannot be read.
+    std::optional<std::vector<platform::pe::ImportedDll>> importTable;
+    std::optional<std::vector<platform::pe::ImportedDll>> delayLoadImports;
+    std::optional<platform::pe::ExportTable> exports;
     std::optional<platform::version::FixedFileInfo> fixedVersion;  // nullopt: no resource
     std::string versionText;  // "major.minor.build.revision", "" without a version resource
     // The type library of its TYPELIB resource; nullopt when it has none or it cannot be read,
@@ -57,8 +65,9 @@ class FileRecords {
 };
 
 // What one run finds its files with: the probe process in which the library search loads
-// them (started when first needed) and the records of the copies it has read. The run owns
-// it; the file information object and the blocks after the file table use it.
+// them (started when first needed), the records of the copies it has read and the listing of
+// the search folders (made when first needed). The run owns it; the file information object,
+// the blocks after the file table and the walk of imports use it.
 class FileLocator {
   public:
     explicit FileLocator(platform::library_probe::Options probeOptions = {})
@@ -66,10 +75,12 @@ class FileLocator {
 
     [[nodiscard]] platform::library_probe::Probe& Probe() { return probe_; }
     [[nodiscard]] FileRecords& Records() { return records_; }
+    [[nodiscard]] SearchFolderIndex& Folders() { return folders_; }
 
   private:
     platform::library_probe::Probe probe_;
     FileRecords records_;
+    SearchFolderIndex folders_;
 };
 
 }  // namespace fileinfo

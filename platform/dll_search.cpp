@@ -1,7 +1,9 @@
 #include "platform/dll_search.h"
 
 #include "platform/kernel32.h"
+#include "platform/registry.h"
 #include "platform/runtime.h"
+#include "platform/text.h"
 
 namespace platform {
 
@@ -29,6 +31,34 @@ std::vector<std::string> DllSearchFolders() {
         folders.push_back(std::move(folder));
     }
     return folders;
+}
+
+bool IsApiSetName(std::string_view name) {
+    return text::StartsWithIgnoringCase(name, "api-ms-") ||
+           text::StartsWithIgnoringCase(name, "ext-ms-");
+}
+
+std::vector<std::string> KnownDllNames() {
+    constexpr std::string_view kKey =
+        "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
+    // A key that keeps answering is read no further than any real one reaches.
+    constexpr std::uint32_t kMaxValues = 4096;
+    std::vector<std::string> names;
+    registry::Key key;
+    if (registry::OpenKey(registry::PredefinedKey(registry::kLocalMachine), kKey,
+                          registry::kKeyRead, key) != registry::kErrorSuccess) {
+        return names;
+    }
+    std::string name;
+    registry::Value value;
+    for (std::uint32_t i = 0; i < kMaxValues && registry::EnumValue(key.get(), i, name, value) ==
+                                                    registry::kErrorSuccess;
+         ++i) {
+        if (value.type == registry::kRegSz) {
+            names.push_back(text::AsciiUpper(text::DecodeRegistryString(value.data)));
+        }
+    }
+    return names;
 }
 
 std::optional<std::string> FindDllOnSearchPath(std::string_view name) {

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/handle.h"
 
@@ -28,6 +29,10 @@ Module LoadLibrary(std::string_view name);
 RawModule GetModuleHandle(std::string_view name);
 // The full path of a loaded module, however long; "" on failure.
 std::string GetModuleFileName(RawModule module);
+// The full paths of the modules loaded in this process, read in one pass (asking for names
+// one by one with GetModuleHandle costs a search of the load path each under Wine); empty
+// when they cannot be listed.
+std::vector<std::string> LoadedModulePaths();
 
 std::uint32_t GetLastError();
 void SetLastError(std::uint32_t code);

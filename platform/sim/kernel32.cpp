@@ -81,6 +81,14 @@ std::string GetModuleFileName(RawModule module) {
     return m.modules.at(handle->second).path;
 }
 
+std::vector<std::string> LoadedModulePaths() {
+    std::vector<std::string> paths;
+    for (const auto& [upper, module] : sim::machine().modules) {
+        paths.push_back(module.path);
+    }
+    return paths;
+}
+
 std::uint32_t GetLastError() {
     return sim::machine().lastError;
 }

@@ -2,6 +2,8 @@
 
 #include "platform/win32/windows_api.h"
 
+#include <psapi.h>
+
 #include <vector>
 
 #include "platform/win32/wide.h"
@@ -46,6 +48,29 @@ std::string GetModuleFileName(RawModule module) {
         }
         buffer.resize(buffer.size() * 2);
     }
+}
+
+std::vector<std::string> LoadedModulePaths() {
+    std::vector<HMODULE> modules(256);
+    for (;;) {
+        DWORD bytesNeeded = 0;
+        const auto bytes = static_cast<DWORD>(modules.size() * sizeof(HMODULE));
+        if (!::EnumProcessModules(::GetCurrentProcess(), modules.data(), bytes, &bytesNeeded)) {
+            return {};
+        }
+        if (bytesNeeded <= bytes) {
+            modules.resize(bytesNeeded / sizeof(HMODULE));
+            break;
+        }
+        modules.resize(bytesNeeded / sizeof(HMODULE) + 16);  // more were loaded meanwhile
+    }
+    std::vector<std::string> paths;
+    for (const HMODULE module : modules) {
+        if (std::string path = GetModuleFileName(AsRaw(module)); !path.empty()) {
+            paths.push_back(std::move(path));
+        }
+    }
+    return paths;
 }
 
 std::uint32_t GetLastError() {

@@ -12,6 +12,12 @@
 #                             start-up code that ends its process (exit code 7), terminates
 #                             it (9), never returns, overflows its stack, writes through a null
 #                             pointer, records the id of the process that loads it
+#   kelvra_exports.dll    exports by name, by ordinal alone (7), with gaps (1, 5, 7, 9) and a
+#                         forwarder to kelvra_gone.KelvraGone (exports.def)
+#   kelvra_imports.dll    imports KelvraAlpha and ordinal 7 of kelvra_exports.dll, and kernel32
+#   kelvra_delayload.dll  the same from kelvra_exports.dll, and KelvraLate and ordinal 300 of
+#                         kelvra_late.dll through the delay-load table (only where lld-link and
+#                         llvm-dlltool are found)
 #   kelvra_control.ocx    a control: the type library of activex_control.idl (compiled by the
 #                         MinGW IDL compiler, widl) as resource TYPELIB 1; its start-up code
 #                         creates the file KELVRA_CONTROL_MARKER names
@@ -40,6 +46,42 @@ function(kelvra_add_test_dll folder prefix entry output)
     COMMAND ${prefix}-gcc -Os -s -shared -nostdlib -Wl,-e,${entry} ${ARG_DEFINES} ${extra}
             -o ${output} ${ARG_UNPARSED_ARGUMENTS} ${ARG_LIBS}
     DEPENDS ${ARG_UNPARSED_ARGUMENTS} ${ARG_DEPENDS}
+    VERBATIM)
+  set(KELVRA_TEST_DLLS ${KELVRA_TEST_DLLS} ${output} PARENT_SCOPE)
+endfunction()
+
+# GNU ld leaves the delay-load directory of dlltool's delay-import libraries empty, so the DLL
+# with a delay-load table is linked by lld-link from LLVM import libraries.
+find_program(KELVRA_LLD_LINK lld-link)
+find_program(KELVRA_LLVM_DLLTOOL llvm-dlltool)
+function(kelvra_add_delay_load_dll arch prefix out obj)
+  if(NOT KELVRA_LLD_LINK OR NOT KELVRA_LLVM_DLLTOOL)
+    return()
+  endif()
+  if(arch STREQUAL "x86")
+    set(machine i386)
+    set(link_machine x86)
+    set(entry DllMain@12)
+  else()
+    set(machine i386:x86-64)
+    set(link_machine x64)
+    set(entry DllMain)
+  endif()
+  set(output ${out}/kelvra_delayload.dll)
+  add_custom_command(
+    OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${obj} ${out}
+    COMMAND ${KELVRA_LLVM_DLLTOOL} -m ${machine} -d ${KELVRA_TESTDATA_SRC}/imports_from_exports.def
+            -l ${obj}/kelvra_exports.lib
+    COMMAND ${KELVRA_LLVM_DLLTOOL} -m ${machine} -d ${KELVRA_TESTDATA_SRC}/late.def
+            -l ${obj}/kelvra_late.lib
+    COMMAND ${prefix}-gcc -Os -c -DKELVRA_DELAY_LOAD ${KELVRA_TESTDATA_SRC}/imports_dll.c
+            -o ${obj}/delayload.o
+    COMMAND ${KELVRA_LLD_LINK} /lldmingw /machine:${link_machine} /dll /entry:${entry}
+            /nodefaultlib /implib:${obj}/kelvra_delayload.lib /out:${output} ${obj}/delayload.o ${obj}/kelvra_exports.lib
+            ${obj}/kelvra_late.lib /delayload:kelvra_late.dll
+    DEPENDS ${KELVRA_TESTDATA_SRC}/imports_dll.c ${KELVRA_TESTDATA_SRC}/imports_from_exports.def
+            ${KELVRA_TESTDATA_SRC}/late.def
     VERBATIM)
   set(KELVRA_TEST_DLLS ${KELVRA_TEST_DLLS} ${output} PARENT_SCOPE)
 endfunction()
@@ -95,6 +137,20 @@ foreach(arch x86 x64)
                       ${KELVRA_TESTDATA_SRC}/uses_ver2_dll.c
                       LIBS ${obj}/libkelvra_ver2.a
                       DEPENDS ${obj}/libkelvra_ver2.a)
+  add_custom_command(
+    OUTPUT ${obj}/libkelvra_exports_imports.a
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${obj}
+    COMMAND ${prefix}-dlltool -d ${KELVRA_TESTDATA_SRC}/imports_from_exports.def
+            -l ${obj}/libkelvra_exports_imports.a
+    DEPENDS ${KELVRA_TESTDATA_SRC}/imports_from_exports.def
+    VERBATIM)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_exports.dll
+                      ${KELVRA_TESTDATA_SRC}/exports_dll.c ${KELVRA_TESTDATA_SRC}/exports.def)
+  kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_imports.dll
+                      ${KELVRA_TESTDATA_SRC}/imports_dll.c
+                      LIBS ${obj}/libkelvra_exports_imports.a -lkernel32
+                      DEPENDS ${obj}/libkelvra_exports_imports.a)
+  kelvra_add_delay_load_dll(${arch} ${prefix} ${out} ${obj})
   kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_initfails.dll
                       ${KELVRA_TESTDATA_SRC}/init_fails_dll.c)
   kelvra_add_test_dll(${out} ${prefix} ${entry} ${out}/kelvra_startup_box.dll

@@ -5,7 +5,10 @@
 #include <string>
 
 #include "platform/kernel32.h"
+#include "platform/runtime.h"
 #include "platform/text.h"
+#include "support/pe_builder.h"
+#include "support/scratch_folder.h"
 #include "support/test_data.h"
 
 namespace {
@@ -46,6 +49,34 @@ TEST(LibraryLoad, AMissingImportGivesModuleNotFound) {
     const k32::Module ver2 = k32::LoadLibrary(PlatformTestFile(native + "/kelvra_ver2.dll"));
     ASSERT_TRUE(ver2);
     EXPECT_EQ(LoadErrorOf(uses), 0u);
+}
+
+// By name, the search passes over a copy built for the other machine and takes the next one;
+// when it finds only such copies, the load fails as for that image itself.
+TEST(LibraryLoad, TheSearchPassesOverTheOtherMachinesCopy) {
+    namespace rt = platform::runtime;
+    const kelvra::test::ScratchFolder scratch;  // the current folder, searched before the PATH
+    const std::string later = scratch / "later";
+    ASSERT_TRUE(rt::CreateDirectory(later));
+    const std::string path = rt::Environ("PATH");
+    rt::SetEnviron("PATH", path + ";" + later);
+    const auto build = [](std::uint16_t machine) {
+        return kelvra::test::BuildPeImage(kelvra::test::PeDllLayout().ForMachine(machine));
+    };
+    const std::uint16_t other = k32::ProcessMachine() == 0x8664 ? 0x014C : 0x8664;
+    ASSERT_TRUE(rt::WriteFileBytes(scratch / "kw_both.dll", build(other)));
+    ASSERT_TRUE(rt::WriteFileBytes(later + "\\kw_both.dll", build(k32::ProcessMachine())));
+    ASSERT_TRUE(rt::WriteFileBytes(scratch / "kw_other.dll", build(other)));
+
+    if (kelvra::test::SearchStopsAtTheOtherMachine()) {
+        EXPECT_EQ(LoadErrorOf("kw_both.dll"), 193u);
+    } else {
+        EXPECT_TRUE(platform::text::EqualsIgnoringCase(
+            k32::GetModuleFileName(k32::LoadLibrary("kw_both.dll").get()),
+            later + "\\kw_both.dll"));
+    }
+    EXPECT_EQ(LoadErrorOf("kw_other.dll"), 193u);
+    rt::SetEnviron("PATH", path);
 }
 
 }  // namespace

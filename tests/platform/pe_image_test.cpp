@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/pe_builder.h"
 #include "support/test_data.h"
 
 namespace pe = platform::pe;
@@ -41,10 +42,16 @@ struct Answers {
     std::optional<std::vector<std::uint8_t>> versionBlock;
     std::optional<std::uint32_t> fileVersionLS;
     bool typeLibrary = false;
+    std::optional<std::vector<pe::ImportedDll>> functions;
+    std::optional<std::vector<pe::ImportedDll>> delayLoad;
+    std::optional<pe::ExportTable> exports;
 
     static Answers Of(std::span<const std::uint8_t> bytes) {
         Answers a;
         a.machine = pe::ReadMachine(bytes);
+        a.functions = pe::ReadImports(bytes);
+        a.delayLoad = pe::ReadDelayLoadImports(bytes);
+        a.exports = pe::ReadExports(bytes);
         a.typeLibrary = pe::HasTypeLibraryResource(bytes);
         a.imports = pe::ReadImportedDlls(bytes);
         a.versionBlock = pe::FindVersionResource(bytes);
@@ -146,7 +153,8 @@ TEST(PeImage, ImagesWithoutVersionResourceGiveNothing) {
 // its end is caught by the sanitizer build.
 TEST(PeImageCorrupt, EveryPrefixOfARealDllGivesTheWholeAnswerOrNothing) {
     for (const char* name :
-         {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll", "x64/kelvra_control.ocx"}) {
+         {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll", "x64/kelvra_control.ocx",
+          "x86/kelvra_exports.dll", "x64/kelvra_delayload.dll"}) {
         SCOPED_TRACE(name);
         const auto whole = Dll(name);
         ASSERT_FALSE(whole.empty());
@@ -165,6 +173,15 @@ TEST(PeImageCorrupt, EveryPrefixOfARealDllGivesTheWholeAnswerOrNothing) {
             if (part.versionBlock) {
                 EXPECT_EQ(part.versionBlock, full.versionBlock) << length;
             }
+            if (part.functions) {
+                EXPECT_EQ(part.functions, full.functions) << length;
+            }
+            if (part.delayLoad) {
+                EXPECT_EQ(part.delayLoad, full.delayLoad) << length;
+            }
+            if (part.exports) {
+                EXPECT_EQ(part.exports, full.exports) << length;
+            }
             if (length < 64) {
                 EXPECT_FALSE(part.machine) << length;
             }
@@ -175,8 +192,8 @@ TEST(PeImageCorrupt, EveryPrefixOfARealDllGivesTheWholeAnswerOrNothing) {
 // Every single byte turned into 0xFF or 0x00 in turn: the reader answers or declines, and
 // never reads outside the buffer.
 TEST(PeImageCorrupt, SingleByteDamageAnywhereIsSafe) {
-    for (const char* name :
-         {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll", "x86/kelvra_control.ocx"}) {
+    for (const char* name : {"x86/kelvra_ver2.dll", "x64/kelvra_badimport.dll",
+                             "x86/kelvra_control.ocx", "x86/kelvra_delayload.dll"}) {
         SCOPED_TRACE(name);
         const auto whole = Dll(name);
         for (std::size_t at = 0; at < whole.size(); ++at) {
@@ -315,6 +332,96 @@ TEST(PeImageVersionBlock, RejectsABlockThatIsNotAVersionInfo) {
         const std::vector<std::uint8_t> prefix(block->begin(),
                                                block->begin() + static_cast<long>(length));
         EXPECT_EQ(pe::ReadFixedFileInfo(prefix), std::nullopt) << length;
+    }
+}
+
+TEST(PeImageForwarder, SplitsAtTheFirstDotAndRefusesDamagedTexts) {
+    const std::vector<std::pair<std::string, std::optional<pe::Forwarder>>> cases = {
+        {"NTDLL.RtlAllocateHeap", pe::Forwarder{"NTDLL.dll", {"RtlAllocateHeap", {}}}},
+        {"kw.#3", pe::Forwarder{"kw.dll", {"", 3}}},
+        {"kw.#65535", pe::Forwarder{"kw.dll", {"", 65535}}},
+        {"a.b.c", pe::Forwarder{"a.dll", {"b.c", {}}}},
+        {"kw.#65536", std::nullopt},
+        {"kw.#", std::nullopt},
+        {"kw.#3x", std::nullopt},
+        {"kw.#-3", std::nullopt},
+        {"nodot", std::nullopt},
+        {".f", std::nullopt},
+        {"kw.", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(pe::ParseForwarder(text), expected) << text;
+    }
+}
+
+// Damage to the export and import tables of a builder image, one place at a time: the reader
+// declines that table, and the rest of the image reads as before.
+TEST(PeImageCorrupt, DamagedExportAndImportTables) {
+    const std::string built = kelvra::test::BuildPeImage(kelvra::test::PeDllLayout()
+                                                             .Import("kw_a.dll", {"f", "#7"})
+                                                             .Export("A")
+                                                             .Export("", 4)
+                                                             .Export("F", {}, "kw_b.g"));
+    const std::vector<std::uint8_t> image(built.begin(), built.end());
+    const auto at = [&image](std::size_t offset) {
+        return RvaToOffset(image, GetU32(image, offset));
+    };
+    const std::size_t exports = at(DataDirectoryOffset(image, 0));
+    const std::size_t names = at(exports + 32);
+    const std::size_t lookup = at(at(DataDirectoryOffset(image, 1)));
+    ASSERT_TRUE(exports && names && lookup && pe::ReadExports(image) && pe::ReadImports(image));
+    // The RVA of the file's last four bytes, made "AAAA", in the section of the first name.
+    const auto tail =
+        static_cast<std::uint32_t>(GetU32(image, names) + image.size() - 4 - at(names));
+    const std::pair<std::size_t, std::uint32_t> unterminated{image.size() - 4, 0x41414141};
+    struct Damage {
+        const char* name;
+        std::vector<std::pair<std::size_t, std::uint32_t>> writes;
+        bool exportTable;  // the table it damages: the export table, or the import table
+    };
+    const Damage damages[] = {
+        {"a name's ordinal beyond the address table", {{at(exports + 36), 5}}, true},
+        {"more exports than ordinals", {{exports + 20, 0x10001}}, true},
+        {"an address table past the end of the file", {{exports + 20, 0x8000}}, true},
+        {"a name outside the image", {{names, 0x7FFFFFF0}}, true},
+        {"a name without its terminator", {{names, tail}, unterminated}, true},
+        {"a forwarder without its terminator",
+         {{DataDirectoryOffset(image, 0) + 4, 0x7FFFFFFF},
+          {at(exports + 28) + 16, tail},
+          unterminated},
+         true},
+        {"a function name outside the image", {{lookup, 0x7FFFFFF0}}, false},
+        {"a function name without its terminator", {{lookup + 8, tail}, unterminated}, false},
+    };
+    for (const Damage& d : damages) {
+        SCOPED_TRACE(d.name);
+        auto damaged = image;
+        for (const auto& [offset, value] : d.writes) {
+            PutU32(damaged, offset, value);
+        }
+        EXPECT_EQ(pe::ReadExports(damaged).has_value(), !d.exportTable);
+        EXPECT_EQ(pe::ReadImports(damaged).has_value(), d.exportTable);
+        EXPECT_EQ(pe::ReadImportedDlls(damaged), pe::ReadImportedDlls(image));
+        EXPECT_EQ(pe::ReadMachine(damaged), pe::ReadMachine(image));
+    }
+}
+
+// The older delay-load descriptors hold addresses: the same functions as the RVA-based ones;
+// where the image base does not fit their 32 bits (x64), the table cannot be read.
+TEST(PeImageDelayLoad, AddressBasedDescriptors) {
+    for (const std::uint16_t machine : {pe::kMachineI386, pe::kMachineAmd64}) {
+        SCOPED_TRACE(machine);
+        auto dll = kelvra::test::PeDllLayout().ForMachine(machine).DelayLoadImport(
+            "kw_late.dll", {"Late", "#300"});
+        const std::string rvaBased = kelvra::test::BuildPeImage(dll);
+        dll.addressBasedDelayLoad = true;
+        const std::string addressBased = kelvra::test::BuildPeImage(dll);
+        const auto expected = pe::ReadDelayLoadImports(kelvra::test::AsBytes(rvaBased));
+        ASSERT_EQ(expected,
+                  (std::vector<pe::ImportedDll>{{"kw_late.dll", {{"Late", {}}, {"", 300}}, true}}));
+        EXPECT_EQ(pe::ReadDelayLoadImports(kelvra::test::AsBytes(addressBased)),
+                  machine == pe::kMachineI386 ? expected : std::nullopt);
     }
 }
 

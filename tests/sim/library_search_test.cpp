@@ -5,12 +5,18 @@
 
 #include <string>
 
+#include "fileinfo/search_path_resolver.h"
 #include "platform/kernel32.h"
+#include "platform/registry.h"
 #include "platform/sim/machine.h"
+#include "platform/text.h"
+#include "support/pe_builder.h"
 #include "support/test_data.h"
 
 namespace k32 = platform::kernel32;
 namespace sim = platform::sim;
+using kelvra::test::BuildPeImage;
+using kelvra::test::PeDllLayout;
 using kelvra::test::TestDataBytes;
 
 namespace {
@@ -85,8 +91,12 @@ TEST_F(SimLoader, EveryDirectImportMustBeLoadedOrFound) {
     EXPECT_EQ(Load("kelvra_badimport.dll"), "error 126");
     EXPECT_EQ(Load("kelvra_missing_dependency.dll"), "error 126");
 
-    // Once the dependency is on the PATH the DLL loads.
+    // A copy on the PATH that does not export KelvraMissingFunction fails the load as Windows
+    // fails it; once the copy exports it, the DLL loads.
     Put(kPathFolder, "kelvra_missing_dependency.dll", "x86/kelvra_nover.dll");
+    EXPECT_EQ(Load("kelvra_badimport.dll"), "error 127");
+    m().AddFile(std::string(kPathFolder) + "\\kelvra_missing_dependency.dll",
+                BuildPeImage(PeDllLayout().Export("KelvraMissingFunction")));
     EXPECT_EQ(Load("kelvra_badimport.dll"), m().programFolder + "\\kelvra_badimport.dll");
 
     // A dependency of the wrong machine fails the DLL that needs it.
@@ -105,8 +115,14 @@ TEST_F(SimLoader, DependenciesAreFoundByTheSameSearchAndChecked) {
     Put(m().currentDirectory, "kelvra_ver2.dll", "x86/kelvra_badimport.dll");
     EXPECT_EQ(Load("kelvra_usesver2.dll"), "error 126");
 
-    // A DLL that imports itself is not followed round and round.
+    // A DLL that imports itself is not followed round and round; what it takes from itself
+    // must be among its own exports.
     Put(m().currentDirectory, "kelvra_ver2.dll", "x86/kelvra_usesver2.dll");
+    EXPECT_EQ(Load("kelvra_ver2.dll"), "error 127");
+    m().AddFile(m().currentDirectory + "\\kelvra_ver2.dll",
+                BuildPeImage(PeDllLayout()
+                                 .Import("kelvra_ver2.dll", {"KelvraTestProbe"})
+                                 .Export("KelvraTestProbe")));
     EXPECT_EQ(Load("kelvra_ver2.dll"), m().currentDirectory + "\\kelvra_ver2.dll");
 }
 
@@ -153,6 +169,34 @@ TEST_F(SimLoader, ModulesAlreadyLoadedAreTakenByNameOrPath) {
     // A copy elsewhere under the same name is not looked at.
     Put(m().programFolder, "GDI32.dll", "x64/kelvra_nover.dll");
     EXPECT_EQ(Load("GDI32.dll"), m().systemFolder + "\\GDI32.dll");
+}
+
+// A DLL that the registry's KnownDLLs key lists comes from the system folder, for the loader and
+// for the walk of imports alike, although the program's folder comes first in the search.
+TEST_F(SimLoader, KnownDllsComeFromTheSystemFolderForTheLoaderAndTheWalk) {
+    m().AddFile(m().programFolder + "\\kw_known.dll",
+                BuildPeImage(PeDllLayout().Import("kw_gone.dll", {"f"}).Export("f")));
+    m().AddFile(m().systemFolder + "\\kw_known.dll", BuildPeImage(PeDllLayout().Export("f")));
+    const std::string user = m().currentDirectory + "\\kw_user.dll";
+    m().AddFile(user, BuildPeImage(PeDllLayout().Import("kw_known.dll", {"f"})));
+    const auto walk = [&user] {
+        fileinfo::FileRecords records;
+        fileinfo::SearchFolderIndex folders;
+        fileinfo::SearchPathResolver resolver(records, folders);
+        const auto found = fileinfo::WalkImports(records.Of(user), resolver).brokenLink;
+        return found ? fileinfo::BrokenLinkText(*found) : "";
+    };
+    EXPECT_EQ(Load("kw_user.dll"), "error 126");
+    EXPECT_EQ(walk(), "it needs kw_known.dll, which needs kw_gone.dll, which cannot be found");
+
+    m().RegistryKey(platform::registry::kLocalMachine,
+                    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs")
+        ->values.emplace_back(
+            "kw_known",
+            platform::registry::Value{platform::registry::kRegSz,
+                                      platform::text::EncodeRegistryString("KW_KNOWN.dll")});
+    EXPECT_EQ(Load("kw_user.dll"), user);
+    EXPECT_EQ(walk(), "");
 }
 
 }  // namespace

@@ -46,6 +46,16 @@ std::string_view OtherArchFolder() {
     return NativeArchFolder() == "x64" ? "x86" : "x64";
 }
 
+bool SearchStopsAtTheOtherMachine() {
+#if defined(_WIN32)
+    return platform::kernel32::ProcessMachine() == 0x014C &&
+           !platform::kernel32::GetFileAttributes(platform::kernel32::WindowsFolder() +
+                                                  "\\SysWOW64");
+#else
+    return false;  // the simulated machine is a 64-bit Windows
+#endif
+}
+
 std::string PlatformTestFile(std::string_view relativeName) {
 #if defined(_WIN32)
     return TestDataPath(relativeName);

@@ -21,6 +21,11 @@ std::string TestDataBytes(std::string_view relativeName);
 std::string_view NativeArchFolder();
 std::string_view OtherArchFolder();
 
+// Whether the library search stops at a copy built for the other machine (the load failing
+// with 193) instead of passing it over: so under Wine in a 32-bit prefix, which cannot map an
+// x64 image at all. In a 64-bit prefix, as on 64-bit Windows, the search goes on.
+bool SearchStopsAtTheOtherMachine();
+
 // A full path under which the platform's own functions (LoadLibrary, GetFileVersionInfo)
 // reach the test file: on Windows the built file itself; on the simulated machine a copy of
 // its bytes put at C:\KelvraTestData\<relative name>.
