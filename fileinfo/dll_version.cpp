@@ -59,8 +59,9 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
 
 constexpr std::uint32_t kErrorModuleNotFound = 126;
 
-// The copy of a file that the library search could not load, and what the probes say of it.
-LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileRecords& records) {
+// The copy of a file that the library search could not load, and what the probes and the walk
+// of its imports say of it.
+LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileLocator& locator) {
     LoadDiagnosis diagnosis;
     diagnosis.loadFailed = true;
     diagnosis.loadError = attempt.error;
@@ -69,10 +70,17 @@ LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileRe
         diagnosis.loadErrorText = GetErrorText(attempt.error);
     }
     if (const auto copy = platform::FindDllOnSearchPath(name)) {
-        const FileRecord& record = records.Of(*copy);
+        const FileRecord& record = locator.Records().Of(*copy);
+        const ImportWalk& walk = locator.WalkOf(*copy);
         diagnosis.copyPath = *copy;
         diagnosis.copyMachine = MachineOf(record);
-        diagnosis.copyCanBeLoaded = CanDllBeLoaded(record);
+        diagnosis.brokenLink = walk.brokenLink;
+        for (const UnreadableTable& table : walk.unreadable) {
+            if (!table.delayLoad && !diagnosis.unreadableTable) {
+                diagnosis.unreadableTable = table;
+            }
+        }
+        diagnosis.copyCanBeLoaded = CanDllBeLoaded(record) && !walk.brokenLink;
         diagnosis.missingImport = FirstMissingImport(record);
     }
     return diagnosis;
@@ -108,6 +116,13 @@ std::string CantLoadText(const LoadDiagnosis& diagnosis, std::string_view name) 
     std::string reason;
     if (diagnosis.probe.kind != platform::library_probe::Ending::Kind::kAnswered) {
         reason = ProbeEndingText(diagnosis.probe);
+    } else if (diagnosis.brokenLink) {
+        reason = BrokenLinkText(*diagnosis.brokenLink);
+    } else if (diagnosis.unreadableTable &&
+               !platform::text::EqualsIgnoringCase(diagnosis.unreadableTable->path,
+                                                   diagnosis.copyPath)) {
+        // A DLL it needs is damaged: the system's text would name the file itself.
+        reason = UnreadableTableText(*diagnosis.unreadableTable);
     } else if (diagnosis.loadError == kErrorModuleNotFound && !diagnosis.missingImport.empty()) {
         reason = "it needs " + diagnosis.missingImport + ", which cannot be found";
     } else if (!diagnosis.loadErrorText.empty()) {
@@ -179,7 +194,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     } else if (registration.notRegistered) {
         m_FileRegistrationInfo = "Not Registered";
     } else if (path == kUnableToLocate && attempt.failed) {
-        m_Diagnosis = Diagnose(sModule, attempt, records);
+        m_Diagnosis = Diagnose(sModule, attempt, *m_Locator);
         const bool probeEnded =
             attempt.probe.kind != platform::library_probe::Ending::Kind::kAnswered;
         if (m_Diagnosis.copyPath.empty() && probeEnded) {

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "fileinfo/file_locator.h"
 #include "fileinfo/file_record.h"
 #include "platform/library_probe.h"
 #include "platform/runtime.h"
@@ -25,12 +27,18 @@ struct LoadDiagnosis {
     bool copyCanBeLoaded = false;
     std::string missingImport;              // the first DLL it imports that cannot be found, or ""
     platform::library_probe::Ending probe;  // how the probe ended when it gave no answer
+    // Why the copy cannot load, to the last link, when the walk of its imports finds one: a
+    // DLL found nowhere, a function a copy does not export, a DLL of the other machine only.
+    std::optional<BrokenLink> brokenLink;
+    // The table that ended that walk because it cannot be read, when one did.
+    std::optional<UnreadableTable> unreadableTable;
     friend bool operator==(const LoadDiagnosis&, const LoadDiagnosis&) = default;
 };
 
 // The path text of a row for a copy that cannot be loaded: "Can't load ", its full path (or,
-// without one, the name), ": " and the reason (what its start-up code did to the probe, the
-// missing DLL, or the system's text for the load's error code).
+// without one, the name), ": " and the reason: what its start-up code did to the probe, the
+// broken link that the walk of its imports found, a table of a DLL it needs that cannot be
+// read, the missing DLL it imports directly, or the system's text for the load's error code.
 std::string CantLoadText(const LoadDiagnosis& diagnosis, std::string_view name = {});
 
 // What a probe's end says of the start-up code of the file it was loading, e.g. "its start-up

@@ -12,8 +12,6 @@
 #include <string_view>
 #include <vector>
 
-#include "fileinfo/search_folders.h"
-#include "platform/library_probe.h"
 #include "platform/pe_image.h"
 #include "platform/runtime.h"
 #include "platform/type_library.h"
@@ -62,25 +60,6 @@ class FileRecords {
 
   private:
     std::map<std::string, FileRecord> byPath_;  // by upper-cased path
-};
-
-// What one run finds its files with: the probe process in which the library search loads
-// them (started when first needed), the records of the copies it has read and the listing of
-// the search folders (made when first needed). The run owns it; the file information object,
-// the blocks after the file table and the walk of imports use it.
-class FileLocator {
-  public:
-    explicit FileLocator(platform::library_probe::Options probeOptions = {})
-        : probe_(std::move(probeOptions)) {}
-
-    [[nodiscard]] platform::library_probe::Probe& Probe() { return probe_; }
-    [[nodiscard]] FileRecords& Records() { return records_; }
-    [[nodiscard]] SearchFolderIndex& Folders() { return folders_; }
-
-  private:
-    platform::library_probe::Probe probe_;
-    FileRecords records_;
-    SearchFolderIndex folders_;
 };
 
 }  // namespace fileinfo

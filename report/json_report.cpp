@@ -61,6 +61,45 @@ Json CopyJson(const fileinfo::LoadDiagnosis& diagnosis) {
                 {"missingImport", TextOrNull(diagnosis.missingImport)}};
 }
 
+std::string FunctionText(const platform::pe::FunctionRef& function) {
+    return function.ordinal ? "#" + std::to_string(*function.ordinal) : function.name;
+}
+
+std::string_view BrokenLinkKindName(fileinfo::BrokenLinkKind kind) {
+    switch (kind) {
+        case fileinfo::BrokenLinkKind::kMissingExport:
+            return "missingExport";
+        case fileinfo::BrokenLinkKind::kOtherMachine:
+            return "otherMachine";
+        case fileinfo::BrokenLinkKind::kMissingDll:
+            break;
+    }
+    return "missingDll";
+}
+
+// The first broken link of the load, or else the first note of a delay-load import; null for
+// neither.
+Json BrokenLinkJson(const fileinfo::ImportWalk& walk) {
+    const fileinfo::BrokenLink* link = walk.brokenLink ? &*walk.brokenLink : nullptr;
+    if (link == nullptr && !walk.delayLoadNotes.empty()) {
+        link = &walk.delayLoadNotes.front();
+    }
+    if (link == nullptr) {
+        return nullptr;
+    }
+    Json forwardedTo = nullptr;
+    if (link->forwardedTo) {
+        forwardedTo = Json{{"dll", link->forwardedTo->dll},
+                           {"function", FunctionText(link->forwardedTo->function)}};
+    }
+    return Json{{"kind", BrokenLinkKindName(link->kind)},
+                {"chain", link->chain},
+                {"copy", TextOrNull(link->copyPath)},
+                {"function", link->function ? Json(FunctionText(*link->function)) : Json(nullptr)},
+                {"forwardedTo", std::move(forwardedTo)},
+                {"delayLoad", link->delayLoad}};
+}
+
 Json CopiesJson(const std::vector<FileCopy>& copies) {
     Json list = Json::array();
     for (const FileCopy& copy : copies) {
@@ -120,6 +159,7 @@ Json FileJson(const FileRowRecord& row) {
                 {"version", row.version},
                 {"load", LoadJson(row.diagnosis)},
                 {"copy", CopyJson(row.diagnosis)},
+                {"brokenLink", BrokenLinkJson(row.imports)},
                 {"registration", RegistrationJson(row.registration)},
                 {"copies", CopiesJson(row.copies)},
                 {"notes", row.notes}};

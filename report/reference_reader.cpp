@@ -352,8 +352,12 @@ class FactReader {
         return std::nullopt;
     }
 
+    // A broken link of the load (a note of a delay-load import does not stop the load).
     bool HasBrokenLink(const Json& file, const std::string& name) {
-        const bool linked = Container(file, "brokenLink", name) != nullptr;
+        const Json* link = Container(file, "brokenLink", name);
+        const Json* delayLoad = link != nullptr ? Member(*link, "delayLoad") : nullptr;
+        const bool linked = link != nullptr && !(delayLoad != nullptr && delayLoad->is_boolean() &&
+                                                 delayLoad->get<bool>());
         const Json* copy = Container(file, "copy", name);
         const std::optional<std::string> missing =
             copy != nullptr ? NullableText(*copy, "missingImport", name, std::nullopt)

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "fileinfo/file_record.h"
 #include "report/reference_reader.h"
@@ -30,18 +31,28 @@ struct BlockAfterPath {
 void CollectRegistrations(ReportFacts& facts, const BlockInputs& inputs);
 std::string ActiveXBlockText(const ReportFacts& facts);
 
-// "Copies on the search path" (search_path_copies.h): every copy of each file, the notes and
-// the run-time releases.
+// "Copies on the search path" (search_path_copies.cpp): every copy of each file of the list in
+// the folders of the library search, in search order, read as data (no copy is loaded), which
+// copy is in use, the notes on them and the run-time releases.
+inline constexpr std::string_view kCopiesHeading = "Copies on the search path";
 void CollectCopies(ReportFacts& facts, const BlockInputs& inputs);
 std::string CopiesBlockText(const ReportFacts& facts);
+
+// "Broken links" (broken_links.cpp): for each file of the list, the first broken link that the
+// walk of its imports found, whatever its load did, the tables it could not read and the notes of
+// its delay-load imports.
+inline constexpr std::string_view kBrokenLinksHeading = "Broken links";
+void CollectBrokenLinks(ReportFacts& facts, const BlockInputs& inputs);
+std::string BrokenLinksBlockText(const ReportFacts& facts);
 
 // "Differences from the reference" (reference_comparison.h): with /compare, what differs.
 void CollectComparison(ReportFacts& facts, const BlockInputs& inputs);
 std::string ComparisonBlockText(const ReportFacts& facts);
 
-inline constexpr std::array<BlockAfterPath, 3> kBlocksAfterPath = {{
+inline constexpr std::array<BlockAfterPath, 4> kBlocksAfterPath = {{
     {CollectRegistrations, ActiveXBlockText},
     {CollectCopies, CopiesBlockText},
+    {CollectBrokenLinks, BrokenLinksBlockText},
     {CollectComparison, ComparisonBlockText},
 }};
 

@@ -47,7 +47,7 @@ bool EverythingInPlace(const ReportFacts& facts) {
         return false;
     }
     for (const FileRowRecord& row : facts.files) {
-        if (!row.located ||
+        if (!row.located || row.imports.brokenLink ||
             (row.registration && row.registration->verdict != RegistrationVerdict::kRegistered)) {
             return false;
         }
@@ -76,7 +76,7 @@ std::optional<LoadFailure> LoadFailureOf(const fileinfo::LoadDiagnosis& diagnosi
         case Kind::kAnswered:
             break;
     }
-    if (!diagnosis.missingImport.empty()) {
+    if (diagnosis.brokenLink || !diagnosis.missingImport.empty()) {
         return LoadFailure{LoadFailureKind::kBrokenLink, 0};
     }
     return LoadFailure{LoadFailureKind::kSystemError, diagnosis.loadError};

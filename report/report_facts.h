@@ -47,6 +47,9 @@ struct FileRowRecord {
     // they tell (see file_copies.h).
     std::vector<FileCopy> copies;
     std::vector<std::string> notes;
+    // The walk of that file's imports: the first broken link of its load, the notes of its
+    // delay-load imports and the tables that cannot be read.
+    fileinfo::ImportWalk imports;
 };
 
 // What the run found about the install folder.
@@ -99,8 +102,9 @@ bool InstallFolderIsOnPath(const ReportFacts& facts);
 std::vector<std::string> PathFoldersNamingTheApplication(const ReportFacts& facts);
 
 // The unattended run's verdict: true when every pass completed, every file of the list was
-// located, every one that carries a type library is registered for that copy, the install
-// folder exists and is on the PATH, and the compiler run-time files in use share one release.
+// located without a broken link, every one that carries a type library is registered for that
+// copy, the install folder exists and is on the PATH, and the compiler run-time files in use
+// share one release.
 bool EverythingInPlace(const ReportFacts& facts);
 
 // The facts that a comparison with a reference looks at, as this run found them.

@@ -1,13 +1,8 @@
-#include "report/search_path_copies.h"
-
-#include <map>
-#include <set>
-
+// The block "Copies on the search path": the copies of each file through the run's one listing
+// of the search folders, and what they tell.
+#include "fileinfo/file_locator.h"
 #include "pathcheck/path_text.h"
-#include "platform/dll_search.h"
-#include "platform/folder_listing.h"
-#include "platform/kernel32.h"
-#include "platform/pe_image.h"
+#include "platform/runtime.h"
 #include "platform/text.h"
 #include "report/report_blocks.h"
 
@@ -42,29 +37,6 @@ FileCopy CopyOf(const fileinfo::FileRecord& record) {
     copy.size = record.size;
     copy.date = record.date;
     return copy;
-}
-
-// The paths of every copy of the rows' files, row by row, in search order: one listing of
-// each folder for all the names.
-std::vector<std::vector<std::string>> CopyPaths(const std::vector<FileRowRecord>& rows) {
-    std::map<std::string, std::size_t> rowOfName;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        rowOfName.emplace(platform::text::AsciiUpper(rows[i].name), i);
-    }
-    std::vector<std::vector<std::string>> paths(rows.size());
-    for (const std::string& folder : SearchFoldersOnce()) {
-        const auto names = platform::folder::FileNames(folder);
-        if (!names) {
-            continue;
-        }
-        for (const std::string& name : *names) {
-            const auto row = rowOfName.find(platform::text::AsciiUpper(name));
-            if (row != rowOfName.end()) {
-                paths[row->second].push_back(pathcheck::WithTrailingBackslash(folder) + name);
-            }
-        }
-    }
-    return paths;
 }
 
 // The row's copies from their records, the one the row describes marked in use (put first
@@ -138,26 +110,12 @@ std::string FileEntryText(const FileRowRecord& row) {
 
 }  // namespace
 
-std::vector<std::string> SearchFoldersOnce() {
-    const std::string currentFolder = platform::runtime::CurDir();
-    std::vector<std::string> folders;
-    std::set<std::string> seen;
-    for (std::string& folder : platform::DllSearchFolders()) {
-        if (!folder.empty() &&
-            seen.insert(pathcheck::FolderKey(FullFolder(folder, currentFolder))).second) {
-            folders.push_back(std::move(folder));
-        }
-    }
-    return folders;
-}
-
 void CollectCopies(ReportFacts& facts, const BlockInputs& inputs) {
     const std::string currentFolder = platform::runtime::CurDir();
-    const std::vector<std::vector<std::string>> paths = CopyPaths(facts.files);
     const fileinfo::MachineKind programMachine = fileinfo::ProgramMachine();
-    for (std::size_t i = 0; i < facts.files.size(); ++i) {
-        FileRowRecord& row = facts.files[i];
-        row.copies = CopiesOfRow(row, paths[i], inputs.locator.Records(), currentFolder);
+    for (FileRowRecord& row : facts.files) {
+        row.copies = CopiesOfRow(row, inputs.locator.Folders().Copies(row.name),
+                                 inputs.locator.Records(), currentFolder);
         row.notes = CopyNotes(row.copies, programMachine);
     }
     facts.runtimeFiles = RuntimeFilesInUse(facts.files);

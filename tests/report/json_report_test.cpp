@@ -43,6 +43,7 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
                     {"version", "6.1.98.39"},
                     {"load", nullptr},
                     {"copy", nullptr},
+                    {"brokenLink", nullptr},
                     {"registration",
                      {{"verdict", "registered"},
                       {"typeLibrary",
@@ -80,6 +81,12 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
     const json& missingImport = doc["files"][3];
     EXPECT_EQ(missingImport["copy"]["missingImport"], "MSVCR71.dll");
     EXPECT_EQ(missingImport["copy"]["machine"], "x86");
+    EXPECT_EQ(missingImport["brokenLink"], json({{"kind", "missingDll"},
+                                                 {"chain", {"MSVCR71.dll"}},
+                                                 {"copy", nullptr},
+                                                 {"function", nullptr},
+                                                 {"forwardedTo", nullptr},
+                                                 {"delayLoad", false}}));
 
     const json& noVersion = doc["files"][4];
     EXPECT_EQ(noVersion["located"], true);
@@ -91,6 +98,12 @@ TEST(JsonReport, EveryKindOfRowFieldByField) {
                                    {"errorText", nullptr},
                                    {"probe", {{"outcome", "timedOut"}, {"limitSeconds", 10}}}}));
     EXPECT_EQ(hangs["copy"]["canBeLoaded"], true);
+    // A located file whose dependency lacks a function its import names (loaded under Wine).
+    const json& missingExport = doc["files"][4]["brokenLink"];
+    EXPECT_EQ(missingExport["kind"], "missingExport");
+    EXPECT_EQ(missingExport["copy"], "C:\\Tools\\libmmd.dll");
+    EXPECT_EQ(missingExport["function"], "#77");
+    EXPECT_EQ(missingExport["forwardedTo"], json({{"dll", "gone.dll"}, {"function", "for_open"}}));
 
     const json& errorRow = doc["files"][5];
     EXPECT_EQ(errorRow["loadInfoFailed"], true);
@@ -125,6 +138,7 @@ TEST(JsonReport, TheVerdictNeedsEveryFileAndTheInstallFolderOnThePath) {
     ReportFacts facts = kelvra::test::SampleFacts();
     for (FileRowRecord& row : facts.files) {
         row.located = true;
+        row.imports = {};
     }
     EXPECT_TRUE(report::EverythingInPlace(facts));
     // The folder spelled otherwise on the PATH still counts.
@@ -135,6 +149,13 @@ TEST(JsonReport, TheVerdictNeedsEveryFileAndTheInstallFolderOnThePath) {
     facts.files[7].located = false;
     EXPECT_FALSE(report::EverythingInPlace(facts));
     facts.files[7].located = true;
+    // A file that loads here although a link of its imports is broken; a delay-load import's
+    // note does not stop the load.
+    facts.files[7].imports.delayLoadNotes = {fileinfo::BrokenLink{}};
+    EXPECT_TRUE(report::EverythingInPlace(facts));
+    facts.files[7].imports.brokenLink = fileinfo::BrokenLink{};
+    EXPECT_FALSE(report::EverythingInPlace(facts));
+    facts.files[7].imports = {};
     // A control that is there but not registered for that copy stops the application too.
     facts.files[0].registration->verdict = report::RegistrationVerdict::kPartly;
     EXPECT_FALSE(report::EverythingInPlace(facts));

@@ -7,7 +7,7 @@
 #include "pathcheck/path_report.h"
 #include "platform/sim/machine.h"
 #include "report/file_table.h"
-#include "report/search_path_copies.h"
+#include "report/report_blocks.h"
 #include "report/unattended_run.h"
 #include "report/verification_report.h"
 #include "support/test_data.h"

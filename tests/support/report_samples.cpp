@@ -17,6 +17,17 @@ FileRowRecord Nowhere(std::string_view name) {
     return row;
 }
 
+fileinfo::LoadDiagnosis CantLoad(std::uint32_t error, std::string text, std::string copy,
+                                 fileinfo::MachineKind machine) {
+    fileinfo::LoadDiagnosis diagnosis;
+    diagnosis.loadFailed = true;
+    diagnosis.loadError = error;
+    diagnosis.loadErrorText = std::move(text);
+    diagnosis.copyPath = std::move(copy);
+    diagnosis.copyMachine = machine;
+    return diagnosis;
+}
+
 void AddPathEntry(pathcheck::PathFolderTable& table, std::string folder, bool system, bool exists,
                   long repeats, pathcheck::EntryNotes notes = {}) {
     table.PathFullName.push_back(folder);
@@ -86,14 +97,8 @@ report::ReportFacts SampleFacts() {
     otherMachine.date = {2010, 11, 30, 8, 0, 0};
     otherMachine.size = 5120;
     otherMachine.version = "2.0.50727.42";
-    otherMachine.diagnosis = {true,
-                              193,
-                              "%1 is not a valid Win32 application.",
-                              "C:\\Tools\\TABCTL32.OCX",
-                              fileinfo::MachineKind::kX64,
-                              false,
-                              "",
-                              {}};
+    otherMachine.diagnosis = CantLoad(193, "%1 is not a valid Win32 application.",
+                                      "C:\\Tools\\TABCTL32.OCX", fileinfo::MachineKind::kX64);
 
     FileRowRecord& missingImport = facts.files[3];
     missingImport.path =
@@ -101,14 +106,12 @@ report::ReportFacts SampleFacts() {
         "be found";
     missingImport.regInfo = "n/a";
     missingImport.size = 4096;
-    missingImport.diagnosis = {true,
-                               126,
-                               "The specified module could not be found.",
-                               "C:\\Tools\\RICHTX32.OCX",
-                               fileinfo::MachineKind::kX86,
-                               false,
-                               "MSVCR71.dll",
-                               {}};
+    missingImport.diagnosis = CantLoad(126, "The specified module could not be found.",
+                                       "C:\\Tools\\RICHTX32.OCX", fileinfo::MachineKind::kX86);
+    missingImport.diagnosis.missingImport = "MSVCR71.dll";
+    missingImport.diagnosis.brokenLink = fileinfo::BrokenLink{};
+    missingImport.diagnosis.brokenLink->chain = {"MSVCR71.dll"};
+    missingImport.imports.brokenLink = missingImport.diagnosis.brokenLink;
 
     FileRowRecord& noVersion = facts.files[4];
     noVersion.located = true;
@@ -117,20 +120,22 @@ report::ReportFacts SampleFacts() {
     noVersion.date = {2001, 1, 1, 0, 0, 0};
     noVersion.size = 2048;
     noVersion.diagnosis = {};
+    // It loads, as under Wine, although a function it needs is forwarded to a DLL found nowhere.
+    noVersion.imports.brokenLink = fileinfo::BrokenLink{};
+    fileinfo::BrokenLink& forwarded = *noVersion.imports.brokenLink;
+    forwarded.kind = fileinfo::BrokenLinkKind::kMissingExport;
+    forwarded.chain = {"libmmd.dll"};
+    forwarded.copyPath = "C:\\Tools\\libmmd.dll";
+    forwarded.function = platform::pe::FunctionRef{"", 77};
+    forwarded.forwardedTo = fileinfo::ForwardedTo{"gone.dll", {"for_open", std::nullopt}};
 
     FileRowRecord& hangs = facts.files[6];
     hangs.path = "Can't load C:\\Tools\\MSCOMCT2.OCX: its start-up code did not finish within 10 s";
     hangs.regInfo = "n/a";
     hangs.size = 3072;
-    hangs.diagnosis = {true,
-                       0,
-                       "",
-                       "C:\\Tools\\MSCOMCT2.OCX",
-                       fileinfo::MachineKind::kX86,
-                       true,
-                       "",
-                       platform::library_probe::Ending{
-                           platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10}};
+    hangs.diagnosis = CantLoad(0, "", "C:\\Tools\\MSCOMCT2.OCX", fileinfo::MachineKind::kX86);
+    hangs.diagnosis.copyCanBeLoaded = true;
+    hangs.diagnosis.probe = {platform::library_probe::Ending::Kind::kTimedOut, 0, 0, 10};
 
     FileRowRecord& errorRow = facts.files[5];
     errorRow = {};
