@@ -12,7 +12,9 @@
 #  - our import of a script ten times as long (the tree's sections ten times over), in each
 #    form, once, for its peak memory;
 #  - the report run under wine64 again with 500 folders on the PATH, a few of them holding
-#    copies of files of the list.
+#    copies of files of the list;
+#  - the report run under wine64 with a chain of 150 DLLs and with a graph of 300 DLLs that
+#    import each other behind files of the list, taking turns with the run without them.
 # BENCH_RUNS sets the runs per measurement (5 by default); BENCH_REGISTRY_ONLY=1 runs only the
 # registry scripts under wine64.
 set -euo pipefail
@@ -29,7 +31,7 @@ presets="linux-release win64"
 for preset in $presets; do
     cmake --preset "$preset" >/dev/null
     targets=kelvra_bench
-    [[ $preset == win64 ]] && targets="kelvra_wine_bench kelvra_registry_bench kelvra_test_dlls"
+    [[ $preset == win64 ]] && targets="kelvra_wine_bench kelvra_registry_bench kelvra_test_dlls kelvra_dll_graph"
     [[ ${BENCH_REGISTRY_ONLY:-} == 1 ]] && targets=kelvra_registry_bench
     cmake --build --preset "$preset" --target $targets
 done
@@ -46,6 +48,7 @@ ensure_prefix64 "$prefix"
 export WINEPREFIX=$prefix
 bench="$KELVRA_ROOT/build/win64/bin/kelvra_wine_bench.exe"
 regbench="$KELVRA_ROOT/build/win64/bin/kelvra_registry_bench.exe"
+dllgraph="$KELVRA_ROOT/build/win64/bin/kelvra_dll_graph.exe"
 tree='Software\KelvraBench'
 key="HKEY_CURRENT_USER\\$tree"
 work="$out/wine"
@@ -139,6 +142,7 @@ summarize
 
 report_ms="(not run)"
 report500_ms="(not run)"
+links_base_ms="(not run)"; chain_ms="(not run)"; graph_ms="(not run)"
 if [[ ${BENCH_REGISTRY_ONLY:-} != 1 ]]; then
 echo "=== wine64: report run and soak"
 report_ms=$($WINE64 "$bench" report 50 | awk '/report_run_median_ms/ {print $2}')
@@ -162,6 +166,28 @@ cp "$testdata/kelvra_ver6.dll" "$path_root/450/libiomp5md.dll"
 report500_ms=$(WINEPATH=$long_path $WINE64 "$bench" report 10 | awk '/report_run_median_ms/ {print $2}')
 echo "report run, PATH of 500 folders: $report500_ms ms"
 rm -rf "$path_root"
+
+echo "=== wine64: report run with a chain of 150 DLLs and a graph of 300 DLLs behind files of the list"
+# libifcoremd.dll heads a chain of 150 DLLs whose last import lies nowhere (the probe's load
+# fails, and the walk of imports names the last link); libmmd.dll heads 300 DLLs that import
+# each other (every one loads). The runs take turns: without them, with the chain, with the graph.
+graphs="$prefix/drive_c/kelvra-bench-graphs"
+rm -rf "$graphs"
+$WINE64 "$dllgraph" chain 150 'C:\kelvra-bench-graphs\chain' --first libifcoremd.dll >/dev/null
+$WINE64 "$dllgraph" graph 300 'C:\kelvra-bench-graphs\graph' --first libmmd.dll >/dev/null
+declare -a base_runs=() chain_runs=() graph_runs=()
+report_median() { WINEPATH=$1 $WINE64 "$bench" report 5 | awk '/report_run_median_ms/ {print $2}'; }
+for round in $(seq "$runs"); do
+    base_runs+=("$(report_median '')")
+    chain_runs+=("$(report_median 'C:\kelvra-bench-graphs\chain')")
+    graph_runs+=("$(report_median 'C:\kelvra-bench-graphs\graph')")
+done
+median_of() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+links_base_ms=$(median_of "${base_runs[@]}")
+chain_ms=$(median_of "${chain_runs[@]}")
+graph_ms=$(median_of "${graph_runs[@]}")
+echo "report run: $links_base_ms ms; with the chain of 150: $chain_ms ms; with the graph of 300: $graph_ms ms"
+rm -rf "$graphs"
 fi
 $WINE64 "$regbench" delete "$tree"
 /usr/lib/wine/wineserver -k || true
@@ -199,6 +225,8 @@ PY
     echo "| Import of the Unicode script ten times over ($(( $(wc -c < "$work/tree10-unicode.reg") / 1000000 )) MB) | $(cell "import unicode ours x10") | | | |"
     echo "| One complete report run under wine64 | ${report_ms} ms | | | |"
     echo "| The report run with 500 folders on the PATH | ${report500_ms} ms | | | |"
+    added() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 == a && b + 0 == b) printf "%+.0f ms", a - b; else print "(not run)" }'; }
+    echo "| The report run, taking turns: alone / a 150-DLL chain behind libifcoremd.dll / a 300-DLL graph behind libmmd.dll (goal: under 300 ms added) | ${links_base_ms} / ${chain_ms} / ${graph_ms} ms (added: $(added "$chain_ms" "$links_base_ms"), $(added "$graph_ms" "$links_base_ms")) | | | |"
     if [[ ${BENCH_REGISTRY_ONLY:-} != 1 ]]; then
         echo
         echo "Simulated platform (Google Benchmark, median):"

@@ -76,8 +76,11 @@ bash scripts/e2e-window.sh
 step "end-to-end: the window on a small screen at 96, 120 and 144 dpi, and misbehaving DLLs (wine64)"
 bash scripts/e2e-screens.sh
 
-step "end-to-end: copies on the search path and run-time files of two releases (wine64)"
+step "end-to-end: copies on the search path, run-time files of two releases and /compare (wine64)"
 bash scripts/e2e-copies.sh
+
+step "end-to-end: broken links behind files of the list, with DLLs built by the build (wine64)"
+bash scripts/e2e-links.sh
 
 end_step
 echo
