@@ -135,6 +135,9 @@ def file_model(name, system32, copies, bits):
         shown = f"Can't load {copy_path}: {reason}"
         return {"row": (f"{shown}, n/a, {local_date(copy)}, {os.path.getsize(copy)} bytes, "
                         f"{file_version(copy)}"),
+                # The walk of imports names a DLL it imports directly that lies nowhere; a
+                # copy of the other machine is not walked.
+                "brokenLink": reason if missing_import else None,
                 "located": False, "path": shown, "load": {"errorCode": code},
                 "copy": {"path": copy_path, "machine": machine, "canBeLoaded": False,
                          "missingImport": missing_import},
@@ -196,6 +199,10 @@ def main():
     folder = "C:\\Program Files\\Bin\\Quorvane"
     text += "\r" + folder + (" Folder does not exist" if args.install_missing else " Folder exists")
     text += "\r" + path_block(not args.install_missing, args.user_folder)
+    # The block "Broken links" after the PATH block, which ends with an empty line.
+    links = "".join(f"{m['name']}: {m['brokenLink']}\r" for m in models if m.get("brokenLink"))
+    if links:
+        text += "Broken links\r\r" + links + "\r"
     sys.stdout.buffer.write(text.encode("utf-8"))
 
 
