@@ -107,6 +107,31 @@ LONG WINAPI ReportUnhandledException(EXCEPTION_POINTERS* exception) {
     return EXCEPTION_EXECUTE_HANDLER;
 }
 
+// Wine commits a thread's whole stack and keeps a single guard page at its bottom, so it raises
+// a stack overflow with at most that page of stack left: too little, often, to raise it at all
+// (Wine then ends the thread, and with the main thread the probe, with exit code 0 and no
+// exception told of), depending on where in that page the overflowing code happens to be. A
+// guard page set where Windows keeps its own, above the guaranteed stack, makes Wine grow the
+// stack page by page as Windows does and raise the overflow with the guarantee left for the
+// handlers. On Windows that page is not committed yet, and nothing is changed.
+void GuardTheStackAsWindowsDoes(ULONG guaranteeBytes) {
+    MEMORY_BASIC_INFORMATION stack{};
+    SYSTEM_INFO system{};
+    ::GetSystemInfo(&system);
+    if (::VirtualQuery(&stack, &stack, sizeof stack) == 0) {
+        return;
+    }
+    char* const guard =
+        static_cast<char*>(stack.AllocationBase) + 2 * system.dwPageSize + guaranteeBytes;
+    MEMORY_BASIC_INFORMATION page{};
+    if (guard < reinterpret_cast<char*>(&page) - 16 * system.dwPageSize &&
+        ::VirtualQuery(guard, &page, sizeof page) != 0 && page.State == MEM_COMMIT &&
+        (page.Protect & PAGE_GUARD) == 0) {
+        DWORD previous = 0;
+        ::VirtualProtect(guard, system.dwPageSize, PAGE_READWRITE | PAGE_GUARD, &previous);
+    }
+}
+
 bool IsPipe(HANDLE handle) {
     return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
            ::GetFileType(handle) == FILE_TYPE_PIPE;
@@ -467,6 +492,7 @@ int Serve() {
     g_answerChannel = answers.get();
     ULONG stackForTheFilter = 64 * 1024;
     ::SetThreadStackGuarantee(&stackForTheFilter);
+    GuardTheStackAsWindowsDoes(stackForTheFilter);
     ::SetUnhandledExceptionFilter(ReportUnhandledException);
     ::AddVectoredExceptionHandler(1, NoteRaisedException);
 
