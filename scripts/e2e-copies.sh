@@ -48,19 +48,14 @@ run bad /compare bad.json /report bad.txt /json bad-out.json
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 cd "$KELVRA_ROOT"
-python3 - "$work" "$status" <<'PY'
+PYTHONPATH=scripts python3 - "$work" "$status" <<'PY'
 import json, os, subprocess, sys
+from e2e_checks import check, finish, report_lines
 work, status = sys.argv[1], int(sys.argv[2])
 A, B, v2, v6 = "C:\\KelvraFirst\\", "C:\\KelvraSecond\\", "2.0.50727.42", "6.0.8169.0"
-failures = []
-def check(what, actual, wanted):
-    print(("ok:   " if actual == wanted else "FAIL: ") + what)
-    if actual != wanted:
-        failures.append(what)
-        print(f"      {actual!r}\n      expected {wanted!r}")
 
 check("exit code 1", status, 1)
-lines = open(f"{work}/report.txt", encoding="utf-8", newline="").read().split("\r\n")
+lines = report_lines(f"{work}/report.txt")
 block = lines[lines.index("Copies on the search path"):] if "Copies on the search path" in lines else []
 check("the report ends with the block of copies", block, [
     "Copies on the search path", "",
@@ -84,7 +79,7 @@ check("the JSON's run-time releases",
       (False, [v2, v2, v6, v6]))
 
 def block(name):
-    lines = open(f"{work}/{name}.txt", encoding="utf-8", newline="").read().split("\r\n")
+    lines = report_lines(f"{work}/{name}.txt")
     heading = "Differences from the reference"
     return lines[lines.index(heading) - 1:] if heading in lines else []
 def status_of(name):
@@ -111,5 +106,5 @@ check("a reference that is no JSON: one line on standard error",
       (stderr.count("\n"), "bad.json is not JSON" in stderr), (1, True))
 check("a reference that is no JSON: no report", [os.path.exists(f"{work}/{f}") for f in
       ("bad.txt", "bad-out.json")], [False, False])
-sys.exit(1 if failures else 0)
+finish()
 PY

@@ -33,19 +33,14 @@ status=0
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 
 cd "$KELVRA_ROOT"
-python3 - "$work" "$status" <<'PY'
+PYTHONPATH=scripts python3 - "$work" "$status" <<'PY'
 import json, subprocess, sys
+from e2e_checks import check, finish, report_lines
 work, status = sys.argv[1], int(sys.argv[2])
 L = "C:\\KelvraLinks\\"
-failures = []
-def check(what, actual, wanted):
-    print(("ok:   " if actual == wanted else "FAIL: ") + what)
-    if actual != wanted:
-        failures.append(what)
-        print(f"      {actual!r}\n      expected {wanted!r}")
 
 check("exit code 1", status, 1)
-lines = open(f"{work}/report.txt", encoding="utf-8", newline="").read().split("\r\n")
+lines = report_lines(f"{work}/report.txt")
 missing = ("it needs kelvra_ver2.dll, which needs kelvra_missing_dependency.dll, "
            "which cannot be found")
 export = (f"it needs KelvraAlpha from kelvra_exports.dll, which {L}kelvra_exports.dll "
@@ -73,5 +68,5 @@ link = files["libifcoremd.dll"]["brokenLink"] or {}
 check("the JSON's broken link of libifcoremd.dll",
       (link.get("kind"), link.get("copy"), link.get("function"), files["libifcoremd.dll"]["located"]),
       ("missingExport", L + "kelvra_exports.dll", "KelvraAlpha", True))
-sys.exit(1 if failures else 0)
+finish()
 PY
