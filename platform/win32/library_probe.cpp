@@ -29,6 +29,8 @@ constexpr DWORD kErrorSeverity = 0xC0000000u;
 // how long a request runs before they are looked for at all.
 constexpr auto kWindowCheckInterval = std::chrono::milliseconds(100);
 constexpr auto kFirstWindowCheck = std::chrono::milliseconds(200);
+// How many new probes a request tries before it counts as one that could not be run.
+constexpr int kStartAttempts = 3;
 
 // Probes start one at a time: a child started meanwhile would inherit this one's pipe ends,
 // and a pipe stays open while any process holds its write end.
@@ -384,10 +386,18 @@ Ending Probe::Exchange(const std::string& request, std::string& answer) {
     }
     const std::string line = request + "\n";
     if (!process_ || !process_->Send(line)) {
-        // None yet, or the last one ended after its answer: a new one takes over.
-        process_ = Process::Start();
-        if (!process_ || !process_->Send(line)) {
-            process_.reset();
+        // None yet, or the last one ended after its answer: a new one takes over. A probe that
+        // could not be started, or that ended before it took the request, has loaded nothing:
+        // the system failed it (Wine, now and then, when it starts many processes), and the
+        // next one is asked.
+        process_.reset();
+        for (int attempt = 0; attempt < kStartAttempts && !process_; ++attempt) {
+            process_ = Process::Start();
+            if (process_ && !process_->Send(line)) {
+                process_.reset();
+            }
+        }
+        if (!process_) {
             return Ending{Ending::Kind::kBroken};
         }
     }
