@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(cmake g++ make googletest nlohmann-json3-dev python3-jsonschema clang-format clang libclang-rt-14-dev libbenchmark-dev
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 mingw-w64-tools
-          lld llvm
+          lld llvm ccache
           wine wine64 wine32:i386
           xvfb xdotool xclip imagemagick fonts-liberation x11-utils python3 e2fsprogs time)
 

@@ -28,6 +28,8 @@ step() {
 
 step "set-up (Debian packages)"
 bash scripts/setup.sh
+# ccache's results serve every clone: paths below the clone count from its root.
+export CCACHE_BASEDIR=$KELVRA_ROOT CCACHE_NOHASHDIR=1
 
 step "format (the project's .clang-format)"
 clang-format --dry-run --Werror $(git ls-files '*.cpp' '*.h' '*.c')
