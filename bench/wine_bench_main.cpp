@@ -1,6 +1,7 @@
 // The report side of the benchmarks under Wine (the registry side is kelvra_registry_bench):
 //   kelvra_wine_bench report RUNS         median time of one complete report run, in ms
 //   kelvra_wine_bench soak RUNS           what the process holds after RUNS report runs
+//   kelvra_wine_bench walk PATH RUNS      median time of the walk of one copy's imports, in ms
 // Each report run starts the program once more as its probe (platform/library_probe.h).
 #include <algorithm>
 #include <chrono>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "fileinfo/file_locator.h"
 #include "platform/library_probe.h"
 #include "platform/process_stats.h"
 #include "platform/window.h"
@@ -48,6 +50,23 @@ void PrintResources(const char* label, const platform::process::Resources& r) {
                 static_cast<unsigned long long>(r.heapBytesInUse / 1024));
 }
 
+// The walk of the imports of the copy at `path` as one run makes it: every DLL it reaches read
+// once into its record, and the search folders listed once.
+int Walk(const std::string& path, int runs) {
+    std::vector<double> times;
+    bool broken = false;
+    for (int run = 0; run < runs; ++run) {
+        const auto start = Clock::now();
+        fileinfo::FileLocator locator;
+        broken = locator.WalkOf(path).brokenLink.has_value();
+        times.push_back(MillisecondsSince(start));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("walk_median_ms %.3f\n", times[times.size() / 2]);
+    std::printf("broken_link %s\n", broken ? "yes" : "no");
+    return 0;
+}
+
 int Soak(int runs) {
     report::VerificationReport report;
     const auto surface = platform::window::CreateOffscreenSurface(
@@ -71,43 +90,15 @@ int main(int argc, char** argv) {
     if (args.size() == 1 && args[0] == platform::library_probe::kProbeArgument) {
         return platform::library_probe::Serve();  // the report runs' probe
     }
-    if (args.size() == 1 && args[0] == platform::library_probe::kProbeArgument) {
-        return platform::library_probe::Serve();  // the report runs' probe
-    }
-    if (args.size() == 2 && args[0] == "probe") {
-        const int runs = std::max(1, std::atoi(args[1].c_str()));
-        std::vector<double> times;
-        for (int run = 0; run < runs; ++run) {
-            const auto start = Clock::now();
-            {
-                platform::library_probe::Probe probe;
-                (void)probe.LoadLibrary("kernel32.dll");
-                std::printf("first %.1f\n", MillisecondsSince(start));
-                auto t = Clock::now();
-                for (int i = 0; i < 50; ++i)
-                    (void)probe.LoadLibrary("kernel32.dll");
-                std::printf("50 loaded %.1f\n", MillisecondsSince(t));
-                t = Clock::now();
-                for (int i = 0; i < 50; ++i)
-                    (void)probe.LoadLibrary("nowhere_at_all.dll");
-                std::printf("50 missing %.1f\n", MillisecondsSince(t));
-                t = Clock::now();
-                for (int i = 0; i < 50; ++i)
-                    (void)probe.FindFileInPath("nowhere_at_all.dll", std::string(1024, ' '));
-                std::printf("50 find %.1f\n", MillisecondsSince(t));
-            }
-            times.push_back(MillisecondsSince(start));
-        }
-        std::sort(times.begin(), times.end());
-        std::printf("probe_median_ms %.3f\n", times[times.size() / 2]);
-        return 0;
-    }
     if (args.size() == 2 && args[0] == "report") {
         return Report(std::max(1, std::atoi(args[1].c_str())));
     }
     if (args.size() == 2 && args[0] == "soak") {
         return Soak(std::max(21, std::atoi(args[1].c_str())));
     }
-    std::fprintf(stderr, "usage: kelvra_wine_bench report|soak RUNS\n");
+    if (args.size() == 3 && args[0] == "walk") {
+        return Walk(args[1], std::max(1, std::atoi(args[2].c_str())));
+    }
+    std::fprintf(stderr, "usage: kelvra_wine_bench report|soak RUNS, or walk PATH RUNS\n");
     return 2;
 }
