@@ -54,11 +54,6 @@ Finding Broken(BrokenLinkKind kind, std::vector<std::string> chain, const FileRe
     return {std::move(link), std::nullopt};
 }
 
-const Export* FindExport(const ExportTable& table, const FunctionRef& function) {
-    return function.ordinal ? platform::pe::FindExportByOrdinal(table, *function.ordinal)
-                            : platform::pe::FindExportByName(table, function.name);
-}
-
 std::string FunctionKey(const FunctionRef& function) {
     return function.ordinal ? "#" + std::to_string(*function.ordinal) : function.name;
 }
@@ -208,7 +203,7 @@ class Walker {
                        : Unreadable(UnreadableTable::Table::kExport, copy);
         }
         for (const FunctionRef& function : dll.functions) {
-            const Export* found = FindExport(*copy.exports, function);
+            const Export* found = platform::pe::FindExport(*copy.exports, function);
             if (found == nullptr) {
                 return Broken(BrokenLinkKind::kMissingExport, ChainTo(importer, dll.name), &copy,
                               function);
@@ -261,7 +256,7 @@ class Walker {
                            ? Finding{}
                            : Unreadable(UnreadableTable::Table::kExport, *next.copy);
             }
-            const Export* found = FindExport(*next.copy->exports, parsed->function);
+            const Export* found = platform::pe::FindExport(*next.copy->exports, parsed->function);
             const bool loops = found != nullptr && found->forwarder &&
                                !seen.insert({next.copy, FunctionKey(parsed->function)}).second;
             if (found == nullptr || loops) {

@@ -667,6 +667,11 @@ const Export* FindExportByOrdinal(const ExportTable& table, std::uint32_t ordina
     return found != table.exports.end() && found->ordinal == ordinal ? &*found : nullptr;
 }
 
+const Export* FindExport(const ExportTable& table, const FunctionRef& function) {
+    return function.ordinal ? FindExportByOrdinal(table, *function.ordinal)
+                            : FindExportByName(table, function.name);
+}
+
 std::optional<Forwarder> ParseForwarder(std::string_view text) {
     // The loader splits at the first dot, as NTDLL's own forwarders are written.
     const auto dot = text.find('.');

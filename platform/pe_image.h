@@ -82,6 +82,8 @@ std::optional<ExportTable> ReadExports(std::span<const std::uint8_t> image);
 // table has none.
 const Export* FindExportByName(const ExportTable& table, std::string_view name);
 const Export* FindExportByOrdinal(const ExportTable& table, std::uint32_t ordinal);
+// The export an import names, by its name or by its ordinal.
+const Export* FindExport(const ExportTable& table, const FunctionRef& function);
 
 // Where a forwarder sends a function: the DLL (".dll" added when the text names none) and
 // the function in it, by name or "#N" ordinal.

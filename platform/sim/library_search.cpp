@@ -235,9 +235,7 @@ class Load {
                 std::uint32_t{*function.ordinal} - table.ordinalBase >= table.addressCount) {
                 return kErrorInvalidOrdinal;
             }
-            const pe::Export* found = function.ordinal
-                                          ? pe::FindExportByOrdinal(table, *function.ordinal)
-                                          : pe::FindExportByName(table, function.name);
+            const pe::Export* found = pe::FindExport(table, function);
             if (!function.ordinal && found == nullptr) {
                 return kErrorProcNotFound;
             }
