@@ -119,6 +119,26 @@ class Walker {
         return chain;
     }
 
+    // What a DLL name that leaves no copy to walk ends in: nothing more for a name the system
+    // provides, a broken link for one found nowhere or only built for the other machine; nullopt
+    // when a copy serves it. The chain runs to `dllName` as `importer` asked for it.
+    std::optional<Finding> Unserved(const DllResolution& target, std::size_t importer,
+                                    const std::string& dllName,
+                                    std::optional<FunctionRef> function = std::nullopt,
+                                    std::optional<ForwardedTo> forwardedTo = std::nullopt) const {
+        using Kind = DllResolution::Kind;
+        if (target.kind == Kind::kLoaded || target.kind == Kind::kFound) {
+            return std::nullopt;
+        }
+        if (target.kind == Kind::kSystem) {
+            return Finding{};
+        }
+        const bool missing = target.kind == Kind::kMissing;
+        return Broken(missing ? BrokenLinkKind::kMissingDll : BrokenLinkKind::kOtherMachine,
+                      ChainTo(importer, dllName), missing ? nullptr : target.copy,
+                      std::move(function), std::move(forwardedTo));
+    }
+
     // Walks everything that loading the visited DLL loads, unless its import table is damaged.
     Finding Enter(std::size_t visit) {
         if (!visits_[visit].record->importTable) {
@@ -167,17 +187,8 @@ class Walker {
     Finding Take(Frame& frame, std::size_t index, const ImportedDll& dll,
                  std::vector<Frame>& stack) {
         const DllResolution target = Resolve(dll.name);
-        switch (target.kind) {
-            case DllResolution::Kind::kSystem:
-                return {};
-            case DllResolution::Kind::kMissing:
-                return Broken(BrokenLinkKind::kMissingDll, ChainTo(frame.visit, dll.name), nullptr);
-            case DllResolution::Kind::kOtherMachineOnly:
-                return Broken(BrokenLinkKind::kOtherMachine, ChainTo(frame.visit, dll.name),
-                              target.copy);
-            case DllResolution::Kind::kLoaded:
-            case DllResolution::Kind::kFound:
-                break;
+        if (auto unserved = Unserved(target, frame.visit, dll.name)) {
+            return *unserved;
         }
         frame.pending = index;
         frame.pendingTarget = target;
@@ -233,18 +244,8 @@ class Walker {
             }
             to = ForwardedTo{parsed->dll, parsed->function};
             const DllResolution next = Resolve(parsed->dll);
-            switch (next.kind) {
-                case DllResolution::Kind::kSystem:
-                    return {};
-                case DllResolution::Kind::kMissing:
-                    return Broken(BrokenLinkKind::kMissingDll, ChainTo(importer, dllName), nullptr,
-                                  function, to);
-                case DllResolution::Kind::kOtherMachineOnly:
-                    return Broken(BrokenLinkKind::kOtherMachine, ChainTo(importer, dllName),
-                                  next.copy, function, to);
-                case DllResolution::Kind::kLoaded:
-                case DllResolution::Kind::kFound:
-                    break;
+            if (auto unserved = Unserved(next, importer, dllName, function, to)) {
+                return *unserved;
             }
             if (next.kind == DllResolution::Kind::kFound && !visitOf_.contains(next.copy)) {
                 const auto parent = visitOf_.find(current.copy);
@@ -296,17 +297,8 @@ class Walker {
 
     Finding WalkDelayLoadImport(std::size_t importer, const ImportedDll& dll) {
         const DllResolution target = Resolve(dll.name);
-        switch (target.kind) {
-            case DllResolution::Kind::kSystem:
-                return {};
-            case DllResolution::Kind::kMissing:
-                return Broken(BrokenLinkKind::kMissingDll, ChainTo(importer, dll.name), nullptr);
-            case DllResolution::Kind::kOtherMachineOnly:
-                return Broken(BrokenLinkKind::kOtherMachine, ChainTo(importer, dll.name),
-                              target.copy);
-            case DllResolution::Kind::kLoaded:
-            case DllResolution::Kind::kFound:
-                break;
+        if (auto unserved = Unserved(target, importer, dll.name)) {
+            return *unserved;
         }
         if (target.kind == DllResolution::Kind::kFound && !visitOf_.contains(target.copy)) {
             const Finding finding = Enter(AddVisit(target.copy, importer, dll.name));
