@@ -36,6 +36,39 @@ std::string ComparablePath(const std::string& path) {
     return platform::kernel32::LongPathName(path).value_or(path);
 }
 
+// The text without blanks around it and without a pair of double quotes around the rest.
+std::string WithoutSurroundingQuotes(std::string_view path) {
+    path = platform::text::TrimSpaces(path);
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+        path = path.substr(1, path.size() - 2);
+    }
+    return std::string(path);
+}
+
+// A type library's path may name its resource after the file ("...\MSVBVM60.DLL\3"): the path
+// without that index, or nullopt when it ends in none.
+std::optional<std::string> WithoutResourceIndex(std::string_view path) {
+    const auto cut = path.find_last_of('\\');
+    if (cut == std::string_view::npos || cut == 0 || cut + 1 == path.size() ||
+        path.find_first_not_of("0123456789", cut + 1) != std::string_view::npos) {
+        return std::nullopt;
+    }
+    return std::string(path.substr(0, cut));
+}
+
+// "TypeLib\{id}\<major>.<minor>\<locale>\win32" (all in hex; "win64" for an x64 process).
+std::string TypeLibraryKeyPath(const platform::type_library::TypeLibraryInfo& library,
+                               std::uint16_t processMachine) {
+    return "TypeLib\\" + library.id + "\\" + Hex(library.majorVersion) + "." +
+           Hex(library.minorVersion) + "\\" + Hex(library.locale) +
+           (processMachine == platform::pe::kMachineAmd64 ? "\\win64" : "\\win32");
+}
+
+// "CLSID\{id}\InprocServer32".
+std::string ClassKeyPath(std::string_view classId) {
+    return "CLSID\\" + std::string(classId) + "\\InprocServer32";
+}
+
 // The default value of a key, when it is a text that names something.
 std::optional<std::pair<std::uint32_t, std::string>> DefaultText(const std::string& keyPath) {
     reg::Key key;
@@ -91,34 +124,6 @@ RegistrationEntry LookUp(const std::string& keyPath, const std::string& copy, bo
 }
 
 }  // namespace
-
-std::string WithoutSurroundingQuotes(std::string_view path) {
-    path = platform::text::TrimSpaces(path);
-    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
-        path = path.substr(1, path.size() - 2);
-    }
-    return std::string(path);
-}
-
-std::optional<std::string> WithoutResourceIndex(std::string_view path) {
-    const auto cut = path.find_last_of('\\');
-    if (cut == std::string_view::npos || cut == 0 || cut + 1 == path.size() ||
-        path.find_first_not_of("0123456789", cut + 1) != std::string_view::npos) {
-        return std::nullopt;
-    }
-    return std::string(path.substr(0, cut));
-}
-
-std::string TypeLibraryKeyPath(const platform::type_library::TypeLibraryInfo& library,
-                               std::uint16_t processMachine) {
-    return "TypeLib\\" + library.id + "\\" + Hex(library.majorVersion) + "." +
-           Hex(library.minorVersion) + "\\" + Hex(library.locale) +
-           (processMachine == platform::pe::kMachineAmd64 ? "\\win64" : "\\win32");
-}
-
-std::string ClassKeyPath(std::string_view classId) {
-    return "CLSID\\" + std::string(classId) + "\\InprocServer32";
-}
 
 void ChooseVerdict(ControlRegistration& registration) {
     std::vector<const RegistrationEntry*> entries = {&registration.typeLibrary};

@@ -51,16 +51,6 @@ struct ControlRegistration {
 
 // --- Pure parts.
 
-// The text without blanks around it and without a pair of double quotes around the rest.
-std::string WithoutSurroundingQuotes(std::string_view path);
-// A type library's path may name its resource after the file ("...\MSVBVM60.DLL\3"): the path
-// without that index, or nullopt when it ends in none.
-std::optional<std::string> WithoutResourceIndex(std::string_view path);
-// "TypeLib\{id}\<major>.<minor>\<locale>\win32" (all in hex; "win64" for an x64 process).
-std::string TypeLibraryKeyPath(const platform::type_library::TypeLibraryInfo& library,
-                               std::uint16_t processMachine);
-// "CLSID\{id}\InprocServer32".
-std::string ClassKeyPath(std::string_view classId);
 // Sets the verdict (and the path it shows) from the entries.
 void ChooseVerdict(ControlRegistration& registration);
 // The block's line for the file, named as the list spells it.

@@ -52,6 +52,25 @@ void DrawSeparator(platform::window::Surface& s) {
     s.SetCurrentY(s.TwipsPerPixelY() * 4 + s.CurrentY());
 }
 
+// The blocks after the PATH block one after another, as the report text and the drawing
+// carry them: each is set off by an empty line before its heading.
+std::string BlocksAfterPathText(const ReportFacts& facts) {
+    std::string text;
+    bool emptyLineBefore = facts.pathReport.ends_with("\r\r");
+    for (const BlockAfterPath& block : kBlocksAfterPath) {
+        const std::string blockText = block.text(facts);
+        if (blockText.empty()) {
+            continue;
+        }
+        if (!emptyLineBefore) {
+            text += kCr;
+        }
+        text += blockText;
+        emptyLineBefore = blockText.ends_with("\r\r");
+    }
+    return text;
+}
+
 // The install folder checks and the blocks after the PATH block, where it ended.
 void DrawInstallFolderPass(platform::window::Surface& surface, const ReportFacts& facts) {
     DrawInstallFolderChecks(surface, facts);
@@ -103,23 +122,6 @@ std::string ReportText(const ReportFacts& facts) {
         text += kCr + InstallFolderMessage(facts.installFolder.exists);
         text += kCr + facts.pathReport;
         text += BlocksAfterPathText(facts);
-    }
-    return text;
-}
-
-std::string BlocksAfterPathText(const ReportFacts& facts) {
-    std::string text;
-    bool emptyLineBefore = facts.pathReport.ends_with("\r\r");
-    for (const BlockAfterPath& block : kBlocksAfterPath) {
-        const std::string blockText = block.text(facts);
-        if (blockText.empty()) {
-            continue;
-        }
-        if (!emptyLineBefore) {
-            text += kCr;
-        }
-        text += blockText;
-        emptyLineBefore = blockText.ends_with("\r\r");
     }
     return text;
 }

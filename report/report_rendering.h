@@ -39,10 +39,6 @@ std::vector<int> DrawReport(platform::window::Surface& surface, const ReportFact
 // are separated by CR alone.
 std::string ReportText(const ReportFacts& facts);
 
-// The blocks after the PATH block one after another, as the report text and the drawing
-// carry them: each is set off by an empty line before its heading.
-std::string BlocksAfterPathText(const ReportFacts& facts);
-
 // What "DLLver.log" receives: the file section heading, an empty line and the column header.
 std::vector<std::string> LogLines(const ReportFacts& facts);
 

@@ -33,6 +33,12 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
+// The line that says that a pass failed, e.g. "  Pass 3 of 20 did not complete: ...".
+std::string FailedPassLine(int pass) {
+    return "  Pass " + std::to_string(pass) + " of " + std::to_string(kPassCount) +
+           " did not complete: an error of the program's own ended it";
+}
+
 // Message boxes go to a list while the object lives.
 class CollectedMessages {
   public:
@@ -143,11 +149,6 @@ std::string UnattendedReportText(std::string_view reportText,
         text += "\r\n";
     }
     return text;
-}
-
-std::string FailedPassLine(int pass) {
-    return "  Pass " + std::to_string(pass) + " of " + std::to_string(kPassCount) +
-           " did not complete: an error of the program's own ended it";
 }
 
 int RunWithoutWindow(const CommandLine& command) {

@@ -20,9 +20,6 @@ std::string UnattendedReportText(std::string_view reportText,
                                  const std::vector<std::string>& messages,
                                  const std::vector<int>& failedPasses = {});
 
-// The line that says that a pass failed, e.g. "  Pass 3 of 20 did not complete: ...".
-std::string FailedPassLine(int pass);
-
 // What /compare asks for, read before the run: the reference it names (nullopt without the
 // option), or the one line that says why that file cannot be used, which ends the program with
 // exit code 2 before any report is made.
