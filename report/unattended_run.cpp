@@ -20,14 +20,9 @@ inline constexpr std::string_view kMessagePrefix = "  Message: ";
 std::string OneLine(std::string_view text) {
     std::string line;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\r' || c == '\n') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-            line += ' ';
-        } else {
-            line += c;
+        line += text[i] == '\r' || text[i] == '\n' ? ' ' : text[i];
+        if (text.substr(i).starts_with("\r\n")) {
+            ++i;
         }
     }
     return line;
