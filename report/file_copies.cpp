@@ -1,17 +1,11 @@
 #include "report/file_copies.h"
 
 #include <algorithm>
+#include <tuple>
 
 #include "platform/text.h"
 
 namespace report {
-namespace {
-
-bool SameRelease(const FileVersionNumber& a, const FileVersionNumber& b) {
-    return a.major == b.major && a.minor == b.minor && a.build == b.build;
-}
-
-}  // namespace
 
 FileVersionNumber VersionNumberOf(std::uint32_t fileVersionMS, std::uint32_t fileVersionLS) {
     return {static_cast<std::uint16_t>(fileVersionMS >> 16),
@@ -59,10 +53,12 @@ bool ShareOneRelease(const std::vector<RuntimeFileInUse>& files) {
         if (!file.copy || !file.copy->version) {
             continue;
         }
+        const FileVersionNumber& version = *file.copy->version;
         if (first == nullptr) {
-            first = &*file.copy->version;
-        } else if (!SameRelease(*first, *file.copy->version)) {
-            return false;
+            first = &version;
+        } else if (std::tie(first->major, first->minor, first->build) !=
+                   std::tie(version.major, version.minor, version.build)) {
+            return false;  // one release shares the major, minor and build numbers
         }
     }
     return true;
