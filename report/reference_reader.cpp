@@ -173,7 +173,12 @@ class FactReader {
             reading.facts.os = Os(*os);
         }
         if (const Json* known = ReadNullable(report, "knownFolders", "knownFolders", ObjectOf)) {
-            ReadKnownFolders(*known, reading.facts.knownFolders);
+            platform::known_folders::KnownFolders& folders = reading.facts.knownFolders;
+            folders.windows = ReadNullable(*known, "windows", "knownFolders", TextOf);
+            folders.programFiles = ReadNullable(*known, "programFiles", "knownFolders", TextOf);
+            folders.programFilesX86 =
+                ReadNullable(*known, "programFilesX86", "knownFolders", TextOf);
+            folders.userProfile = ReadNullable(*known, "userProfile", "knownFolders", TextOf);
         }
         reading.notUnderstood = std::move(notUnderstood_);
         return reading;
@@ -359,13 +364,6 @@ class FactReader {
             return std::nullopt;
         }
         return OsVersionNumbers{*numbers[0], *numbers[1], *numbers[2], *numbers[3]};
-    }
-
-    void ReadKnownFolders(const Json& known, platform::known_folders::KnownFolders& folders) {
-        folders.windows = ReadNullable(known, "windows", "knownFolders", TextOf);
-        folders.programFiles = ReadNullable(known, "programFiles", "knownFolders", TextOf);
-        folders.programFilesX86 = ReadNullable(known, "programFilesX86", "knownFolders", TextOf);
-        folders.userProfile = ReadNullable(known, "userProfile", "knownFolders", TextOf);
     }
 
     int schemaVersion_;
