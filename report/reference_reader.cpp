@@ -193,8 +193,8 @@ class FactReader {
         NotUnderstood(subject, "\"" + key + "\": " + Describe(value));
     }
 
-    // The member `key` as `read` reads it; nullopt (nullptr) when it is absent or when `read`
-    // cannot read it, which is noted, null included.
+    // The member `key` as `read` reads it; nullopt (nullptr) when it is absent, or when `read`
+    // cannot read it (null included), which is noted.
     template <typename Reader>
     auto Read(const Json& object, const std::string& key, std::string_view subject, Reader read)
         -> decltype(read(object)) {
