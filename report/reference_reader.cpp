@@ -104,11 +104,47 @@ const Json* Member(const Json& object, const std::string& key) {
     return found == object.end() ? nullptr : &*found;
 }
 
-std::optional<std::uint64_t> UnsignedOf(const Json& value, std::uint64_t max) {
-    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > max) {
+// The readers of a value: each gives nullopt (or nullptr) for a value it cannot read.
+
+// A whole number, never negative, of at most `kMax`.
+template <typename Number, std::uint64_t kMax = std::numeric_limits<Number>::max()>
+std::optional<Number> UnsignedOf(const Json& value) {
+    if (!value.is_number_unsigned() || value.get<std::uint64_t>() > kMax) {
         return std::nullopt;
     }
-    return value.get<std::uint64_t>();
+    return static_cast<Number>(value.get<std::uint64_t>());
+}
+
+std::optional<bool> BoolOf(const Json& value) {
+    return value.is_boolean() ? std::optional<bool>(value.get<bool>()) : std::nullopt;
+}
+
+std::optional<std::string> TextOf(const Json& value) {
+    return value.is_string() ? std::optional<std::string>(value.get<std::string>()) : std::nullopt;
+}
+
+constexpr std::array<std::string_view, 3> kMachines = {"x86", "x64", "unknown"};
+constexpr std::array<std::string_view, 5> kVerdicts = {"registered", "notRegistered", "missingCopy",
+                                                       "otherCopy", "partly"};
+constexpr std::array<std::string_view, 5> kProbeOutcomes = {"exited", "exception", "timedOut",
+                                                            "stopped", "notRun"};
+
+// A text that is one of `kValues`.
+template <const auto& kValues>
+std::optional<std::string> TextAmong(const Json& value) {
+    std::optional<std::string> text = TextOf(value);
+    return text && std::ranges::find(kValues, *text) != kValues.end() ? text : std::nullopt;
+}
+
+const Json* ObjectOf(const Json& value) {
+    return value.is_object() ? &value : nullptr;
+}
+
+// The member `key` of `object` as `read` reads it; nullopt when it is absent or unreadable.
+template <typename Reader>
+auto MemberAs(const Json& object, const std::string& key, Reader read) -> decltype(read(object)) {
+    const Json* member = Member(object, key);
+    return member != nullptr ? read(*member) : std::nullopt;
 }
 
 bool IsNull(const Json& object, const std::string& key) {
@@ -116,34 +152,33 @@ bool IsNull(const Json& object, const std::string& key) {
     return member != nullptr && member->is_null();
 }
 
-const std::string* TextOf(const Json& value) {
-    return value.is_string() ? &value.get_ref<const std::string&>() : nullptr;
-}
-
-bool IsOneOf(const std::string& text, std::initializer_list<std::string_view> values) {
-    return std::find(values.begin(), values.end(), text) != values.end();
-}
-
 // Reads the facts of a parsed report, noting what it cannot read.
 class FactReader {
   public:
     explicit FactReader(int schemaVersion) : schemaVersion_(schemaVersion) {}
 
-    ReportFactsReading Read(const Json& report) {
+    ReportFactsReading Facts(const Json& report) {
         ReportFactsReading reading;
         ReadFiles(report, reading.facts);
-        if (const Json* releases = Container(report, "runtimeReleases", "runtimeReleases")) {
-            reading.facts.runtimeReleasesAgree = Bool(*releases, "agree", "runtimeReleases");
+        if (const Json* releases =
+                ReadNullable(report, "runtimeReleases", "runtimeReleases", ObjectOf)) {
+            reading.facts.runtimeReleasesAgree =
+                Read(*releases, "agree", "runtimeReleases", BoolOf);
         }
-        if (const Json* folder = Container(report, "installFolder", "installFolder")) {
-            reading.facts.installFolderExists = Bool(*folder, "exists", "installFolder");
-            reading.facts.installFolderOnPath = Bool(*folder, "onPath", "path");
+        if (const Json* folder = ReadNullable(report, "installFolder", "installFolder", ObjectOf)) {
+            reading.facts.installFolderExists = Read(*folder, "exists", "installFolder", BoolOf);
+            reading.facts.installFolderOnPath = Read(*folder, "onPath", "path", BoolOf);
         }
-        if (const Json* os = Container(report, "os", "os")) {
+        if (const Json* os = ReadNullable(report, "os", "os", ObjectOf)) {
             reading.facts.os = Os(*os);
         }
-        if (const Json* known = Container(report, "knownFolders", "knownFolders")) {
-            ReadKnownFolders(*known, reading.facts.knownFolders);
+        if (const Json* known = ReadNullable(report, "knownFolders", "knownFolders", ObjectOf)) {
+            platform::known_folders::KnownFolders& folders = reading.facts.knownFolders;
+            folders.windows = ReadNullable(*known, "windows", "knownFolders", TextOf);
+            folders.programFiles = ReadNullable(*known, "programFiles", "knownFolders", TextOf);
+            folders.programFilesX86 =
+                ReadNullable(*known, "programFilesX86", "knownFolders", TextOf);
+            folders.userProfile = ReadNullable(*known, "userProfile", "knownFolders", TextOf);
         }
         reading.notUnderstood = std::move(notUnderstood_);
         return reading;
@@ -158,71 +193,26 @@ class FactReader {
         NotUnderstood(subject, "\"" + key + "\": " + Describe(value));
     }
 
-    // The member when it is an object; nullptr when it is absent, null or of another type
-    // (which is noted).
-    const Json* Container(const Json& object, const std::string& key, std::string_view subject) {
-        const Json* member = Member(object, key);
-        if (member == nullptr || member->is_object()) {
-            return member;
-        }
-        if (!member->is_null()) {
-            WrongValue(subject, key, *member);
-        }
-        return nullptr;
-    }
-
-    std::optional<bool> Bool(const Json& object, const std::string& key, std::string_view subject) {
+    // The member `key` as `read` reads it; nullopt (nullptr) when it is absent, or when `read`
+    // cannot read it (null included), which is noted.
+    template <typename Reader>
+    auto Read(const Json& object, const std::string& key, std::string_view subject, Reader read)
+        -> decltype(read(object)) {
         const Json* member = Member(object, key);
         if (member == nullptr) {
-            return std::nullopt;
+            return {};
         }
-        if (!member->is_boolean()) {
+        auto value = read(*member);
+        if (!value) {
             WrongValue(subject, key, *member);
-            return std::nullopt;
         }
-        return member->get<bool>();
+        return value;
     }
-
-    // A text member: its value; nullopt when it is absent or of another type (noted), null
-    // included.
-    std::optional<std::string> Text(const Json& object, const std::string& key,
-                                    std::string_view subject) {
-        const Json* member = Member(object, key);
-        if (member == nullptr) {
-            return std::nullopt;
-        }
-        if (const std::string* text = TextOf(*member)) {
-            return *text;
-        }
-        WrongValue(subject, key, *member);
-        return std::nullopt;
-    }
-    // A text member that may be null, which stands for `ifNull`.
-    std::optional<std::string> NullableText(const Json& object, const std::string& key,
-                                            std::string_view subject,
-                                            std::optional<std::string> ifNull) {
-        return IsNull(object, key) ? ifNull : Text(object, key, subject);
-    }
-
-    std::optional<std::int64_t> Size(const Json& object, std::string_view subject) {
-        const Json* member = Member(object, "size");
-        if (member == nullptr || member->is_null()) {
-            return std::nullopt;
-        }
-        if (const auto size = UnsignedOf(*member, std::numeric_limits<std::int64_t>::max())) {
-            return static_cast<std::int64_t>(*size);
-        }
-        WrongValue(subject, "size", *member);
-        return std::nullopt;
-    }
-
-    std::optional<std::string> Machine(const Json& object, std::string_view subject) {
-        std::optional<std::string> machine = Text(object, "machine", subject);
-        if (machine && !IsOneOf(*machine, {"x86", "x64", "unknown"})) {
-            WrongValue(subject, "machine", *Member(object, "machine"));
-            return std::nullopt;
-        }
-        return machine;
+    // A member that may be null, which stands for `ifNull`.
+    template <typename Reader>
+    auto ReadNullable(const Json& object, const std::string& key, std::string_view subject,
+                      Reader read, decltype(read(object)) ifNull = {}) -> decltype(read(object)) {
+        return IsNull(object, key) ? ifNull : Read(object, key, subject, read);
     }
 
     void ReadFiles(const Json& report, ComparableFacts& facts) {
@@ -236,18 +226,17 @@ class FactReader {
         }
         std::vector<std::optional<FileFacts>> inListOrder(kFileList.size());
         for (const Json& file : *files) {
-            const Json* name = Member(file, "name");
-            if (name == nullptr || !name->is_string()) {
+            const std::optional<std::string> spelled = MemberAs(file, "name", TextOf);
+            if (!spelled) {
                 NotUnderstood("files", "a file without a name: " + Describe(file));
                 continue;
             }
-            const std::string& spelled = name->get_ref<const std::string&>();
             const auto onList =
                 std::find_if(kFileList.begin(), kFileList.end(), [&](std::string_view listed) {
-                    return platform::text::EqualsIgnoringCase(listed, spelled);
+                    return platform::text::EqualsIgnoringCase(listed, *spelled);
                 });
             if (onList == kFileList.end()) {
-                NotUnderstood(OneLineText(spelled, kLongestShownText),
+                NotUnderstood(OneLineText(*spelled, kLongestShownText),
                               "a file that is not on this program's list");
                 continue;
             }
@@ -268,7 +257,7 @@ class FactReader {
     FileFacts ReadFile(const Json& file, const std::string& name) {
         FileFacts facts;
         facts.name = name;
-        facts.located = Bool(file, "located", name);
+        facts.located = Read(file, "located", name, BoolOf);
         const Json* copies = Member(file, "copies");
         if (copies == nullptr) {
             CopyInUseFromRow(file, facts);
@@ -294,13 +283,13 @@ class FactReader {
                 WrongValue(facts.name, "copies", copy);
                 continue;
             }
-            const std::optional<bool> inUse = Bool(copy, "inUse", facts.name);
+            const std::optional<bool> inUse = Read(copy, "inUse", facts.name, BoolOf);
             if (inUse && *inUse && !found) {
                 found = true;
-                facts.pathInUse = Text(copy, "path", facts.name);
-                facts.version = NullableText(copy, "version", facts.name, "");
-                facts.size = Size(copy, facts.name);
-                facts.machine = Machine(copy, facts.name);
+                facts.pathInUse = Read(copy, "path", facts.name, TextOf);
+                facts.version = ReadNullable(copy, "version", facts.name, TextOf, "");
+                facts.size = ReadNullable(copy, "size", facts.name, UnsignedOf<std::int64_t>);
+                facts.machine = Read(copy, "machine", facts.name, TextAmong<kMachines>);
             }
         }
     }
@@ -314,97 +303,67 @@ class FactReader {
             facts.pathInUse = facts.located ? std::optional<std::string>("") : std::nullopt;
             return;
         }
-        facts.pathInUse = Text(*facts.located ? file : *copy, "path", facts.name);
-        facts.version = Text(file, "version", facts.name);
-        facts.size = Size(file, facts.name);
+        facts.pathInUse = Read(*facts.located ? file : *copy, "path", facts.name, TextOf);
+        facts.version = Read(file, "version", facts.name, TextOf);
+        facts.size = ReadNullable(file, "size", facts.name, UnsignedOf<std::int64_t>);
         if (!*facts.located) {
-            facts.machine = Machine(*copy, facts.name);
+            facts.machine = Read(*copy, "machine", facts.name, TextAmong<kMachines>);
         }
     }
 
     std::optional<LoadFailure> LoadFailureOf(const Json& file, const std::string& name) {
-        const Json* load = Container(file, "load", name);
+        const Json* load = ReadNullable(file, "load", name, ObjectOf);
         if (load == nullptr) {
             return IsNull(file, "load") ? std::optional<LoadFailure>(LoadFailure{}) : std::nullopt;
         }
-        if (const Json* probe = Container(*load, "probe", name)) {
-            // The probe that loads the file gave no answer.
-            const std::optional<std::string> outcome = Text(*probe, "outcome", name);
-            if (outcome && IsOneOf(*outcome, {"exited", "exception", "timedOut"})) {
+        if (const Json* probe = ReadNullable(*load, "probe", name, ObjectOf)) {
+            const std::optional<std::string> outcome =
+                Read(*probe, "outcome", name, TextAmong<kProbeOutcomes>);
+            if (outcome && *outcome != "stopped" && *outcome != "notRun") {
+                // The probe that loads the file gave no answer.
                 return LoadFailure{LoadFailureKind::kStartUpCode};
-            }
-            if (outcome && !IsOneOf(*outcome, {"stopped", "notRun"})) {
-                WrongValue(name, "outcome", *Member(*probe, "outcome"));
             }
             return std::nullopt;  // stopped or not run: the run said nothing of the file
         }
         if (HasBrokenLink(file, name)) {
             return LoadFailure{LoadFailureKind::kBrokenLink};
         }
-        const Json* code = Member(*load, "errorCode");
-        if (code == nullptr || code->is_null()) {
-            return std::nullopt;
-        }
-        if (const auto value = UnsignedOf(*code, std::numeric_limits<std::uint32_t>::max())) {
-            return LoadFailure{LoadFailureKind::kSystemError, static_cast<std::uint32_t>(*value)};
-        }
-        WrongValue(name, "errorCode", *code);
-        return std::nullopt;
+        const std::optional<std::uint32_t> code =
+            ReadNullable(*load, "errorCode", name, UnsignedOf<std::uint32_t>);
+        return code ? std::optional<LoadFailure>(LoadFailure{LoadFailureKind::kSystemError, *code})
+                    : std::nullopt;
     }
 
     // A broken link of the load (a note of a delay-load import does not stop the load).
     bool HasBrokenLink(const Json& file, const std::string& name) {
-        const Json* link = Container(file, "brokenLink", name);
-        const Json* delayLoad = link != nullptr ? Member(*link, "delayLoad") : nullptr;
-        const bool linked = link != nullptr && !(delayLoad != nullptr && delayLoad->is_boolean() &&
-                                                 delayLoad->get<bool>());
-        const Json* copy = Container(file, "copy", name);
+        const Json* link = ReadNullable(file, "brokenLink", name, ObjectOf);
+        const bool linked =
+            link != nullptr && !MemberAs(*link, "delayLoad", BoolOf).value_or(false);
+        const Json* copy = ReadNullable(file, "copy", name, ObjectOf);
         const std::optional<std::string> missing =
-            copy != nullptr ? NullableText(*copy, "missingImport", name, std::nullopt)
-                            : std::nullopt;
+            copy != nullptr ? ReadNullable(*copy, "missingImport", name, TextOf) : std::nullopt;
         return linked || (missing && !missing->empty());
     }
 
     std::optional<std::string> Registration(const Json& file, const std::string& name) {
-        const Json* registration = Container(file, "registration", name);
+        const Json* registration = ReadNullable(file, "registration", name, ObjectOf);
         if (registration == nullptr) {
             return IsNull(file, "registration") ? std::optional<std::string>("") : std::nullopt;
         }
-        std::optional<std::string> verdict = Text(*registration, "verdict", name);
-        if (verdict && !IsOneOf(*verdict, {"registered", "notRegistered", "missingCopy",
-                                           "otherCopy", "partly"})) {
-            WrongValue(name, "verdict", *Member(*registration, "verdict"));
-            return std::nullopt;
-        }
-        return verdict;
+        return Read(*registration, "verdict", name, TextAmong<kVerdicts>);
     }
 
     std::optional<OsVersionNumbers> Os(const Json& os) {
         std::array<std::optional<std::uint32_t>, 4> numbers;
         const std::array<std::string, 4> keys = {"major", "minor", "build", "platformId"};
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            const Json* member = Member(os, keys[i]);
-            if (member == nullptr || member->is_null()) {
-                continue;  // the machine could not tell
-            }
-            if (const auto value = UnsignedOf(*member, std::numeric_limits<std::uint32_t>::max())) {
-                numbers[i] = static_cast<std::uint32_t>(*value);
-            } else {
-                WrongValue("os", keys[i], *member);
-            }
+            // null: the machine could not tell
+            numbers[i] = ReadNullable(os, keys[i], "os", UnsignedOf<std::uint32_t>);
         }
         if (std::any_of(numbers.begin(), numbers.end(), [](const auto& n) { return !n; })) {
             return std::nullopt;
         }
         return OsVersionNumbers{*numbers[0], *numbers[1], *numbers[2], *numbers[3]};
-    }
-
-    void ReadKnownFolders(const Json& known, platform::known_folders::KnownFolders& folders) {
-        folders.windows = NullableText(known, "windows", "knownFolders", std::nullopt);
-        folders.programFiles = NullableText(known, "programFiles", "knownFolders", std::nullopt);
-        folders.programFilesX86 =
-            NullableText(known, "programFilesX86", "knownFolders", std::nullopt);
-        folders.userProfile = NullableText(known, "userProfile", "knownFolders", std::nullopt);
     }
 
     int schemaVersion_;
@@ -433,43 +392,36 @@ ReferenceReading ParseDocument(std::string_view text, std::string_view path,
         return Refused(ReferenceProblem::kNotJson, path, "is not JSON");
     }
     const Json* program = Member(document, "program");
-    const Json* name = program != nullptr ? Member(*program, "name") : nullptr;
-    const Json* schema = Member(document, "schemaVersion");
+    const std::optional<std::string> name =
+        program != nullptr ? MemberAs(*program, "name", TextOf) : std::nullopt;
     // 0: no schema version that any report has.
-    const std::uint64_t version =
-        schema != nullptr ? UnsignedOf(*schema, 1'000'000).value_or(0) : 0;
-    const std::string* nameText = name != nullptr ? TextOf(*name) : nullptr;
-    if (nameText == nullptr || *nameText != kReportProgramName || version == 0) {
+    const int schemaVersion =
+        MemberAs(document, "schemaVersion", UnsignedOf<int, 1'000'000>).value_or(0);
+    if (name != kReportProgramName || schemaVersion == 0) {
         return Refused(ReferenceProblem::kNotThisProgram, path,
                        "is not a report of " + std::string(kReportProgramName));
     }
-    const int schemaVersion = static_cast<int>(version);
     if (schemaVersion > knownSchemaVersion) {
         return Refused(ReferenceProblem::kNewerSchema, path,
                        "is a report of a newer version of this program (schema version " +
                            std::to_string(schemaVersion) + "; this one reads up to " +
                            std::to_string(knownSchemaVersion) + ")");
     }
-    Reference reference;
-    reference.identity.path = std::string(path);
-    reference.identity.schemaVersion = schemaVersion;
-    const Json* machine = Member(document, "machineName");
-    reference.identity.machineName = machine != nullptr && machine->is_string()
-                                         ? OneLineText(machine->get<std::string>(), 256)
-                                         : "";
-    const Json* when = Member(document, "generatedAt");
-    reference.identity.generatedAt =
-        when != nullptr && when->is_string() ? OneLineText(when->get<std::string>(), 64) : "";
+    ReferenceIdentity identity{
+        .path = std::string(path),
+        .machineName = OneLineText(MemberAs(document, "machineName", TextOf).value_or(""), 256),
+        .generatedAt = OneLineText(MemberAs(document, "generatedAt", TextOf).value_or(""), 64),
+        .schemaVersion = schemaVersion,
+    };
     ReportFactsReading reading = FactsOfReport(document, schemaVersion);
-    reference.facts = std::move(reading.facts);
-    reference.notUnderstood = std::move(reading.notUnderstood);
-    return reference;
+    return Reference{std::move(identity), std::move(reading.facts),
+                     std::move(reading.notUnderstood)};
 }
 
 }  // namespace
 
 ReportFactsReading FactsOfReport(const Json& report, int schemaVersion) {
-    return FactReader(schemaVersion).Read(report);
+    return FactReader(schemaVersion).Facts(report);
 }
 
 ReferenceReading ParseReference(std::string_view text, std::string_view path,
