@@ -127,77 +127,7 @@ std::string PlaceKey(std::string_view folder, const KnownFolders& own, const Kno
     return bestRole.empty() ? key : std::string(bestRole) + "\\" + key.substr(bestLength);
 }
 
-class FileComparison {
-  public:
-    FileComparison(const FileFacts& here, const FileFacts& there, const KnownFolders& hereFolders,
-                   const KnownFolders& thereFolders, std::vector<Difference>& out)
-        : here_(here),
-          there_(there),
-          hereFolders_(hereFolders),
-          thereFolders_(thereFolders),
-          out_(out) {}
-
-    void Run() {
-        if (here_.located && there_.located && *here_.located != *there_.located) {
-            Add("located", LocatedText(here_), LocatedText(there_));
-            return;
-        }
-        CompareCopyInUse();
-        IfDiffers(here_.loadFailure, there_.loadFailure, "loadFailure", LoadFailureText);
-        IfDiffers(here_.registration, there_.registration, "registration", RegistrationText);
-        IfDiffers(here_.copiesOnSearchPath, there_.copiesOnSearchPath, "copies", CopiesText);
-    }
-
-  private:
-    void Add(std::string_view field, std::string hereValue, std::string thereValue) {
-        out_.push_back(
-            {here_.name, std::string(field), std::move(hereValue), std::move(thereValue)});
-    }
-
-    template <typename T, typename Show>
-    void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
-                   std::string_view field, Show show) {
-        if (here && there && !(*here == *there)) {
-            Add(field, show(*here), show(*there));
-        }
-    }
-
-    void CompareCopyInUse() {
-        if (!here_.pathInUse || !there_.pathInUse) {
-            return;
-        }
-        const std::string& herePath = *here_.pathInUse;
-        const std::string& therePath = *there_.pathInUse;
-        if (herePath.empty() || therePath.empty()) {
-            if (herePath.empty() != therePath.empty()) {
-                Add("copyInUse", herePath.empty() ? "no copy" : herePath,
-                    therePath.empty() ? "no copy" : therePath);
-            }
-            return;
-        }
-        const std::string_view hereName = platform::text::FileNameOf(herePath);
-        const std::string_view thereName = platform::text::FileNameOf(therePath);
-        if (!platform::text::EqualsIgnoringCase(hereName, thereName)) {
-            Add("fileName", std::string(hereName), std::string(thereName));
-        }
-        const std::string_view hereFolder = platform::text::FolderOf(herePath);
-        const std::string_view thereFolder = platform::text::FolderOf(therePath);
-        if (PlaceKey(hereFolder, hereFolders_, thereFolders_) !=
-            PlaceKey(thereFolder, thereFolders_, hereFolders_)) {
-            Add("folder", std::string(hereFolder), std::string(thereFolder));
-        }
-        IfDiffers(here_.version, there_.version, "version", VersionText);
-        IfDiffers(here_.size, there_.size, "size", SizeText);
-        IfDiffers(here_.machine, there_.machine, "machine", MachineWords);
-    }
-
-    const FileFacts& here_;
-    const FileFacts& there_;
-    const KnownFolders& hereFolders_;
-    const KnownFolders& thereFolders_;
-    std::vector<Difference>& out_;
-};
-
+// The subject's field as a difference when both sides know it and it differs.
 template <typename T, typename Show>
 void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
                std::string_view subject, std::string_view field, Show show,
@@ -205,6 +135,54 @@ void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
     if (here && there && !(*here == *there)) {
         out.push_back({std::string(subject), std::string(field), show(*here), show(*there)});
     }
+}
+
+// The differences of a file's copy in use: whether there is one, then its name, folder,
+// version, size and machine.
+void CompareCopyInUse(const FileFacts& here, const FileFacts& there,
+                      const KnownFolders& hereFolders, const KnownFolders& thereFolders,
+                      std::vector<Difference>& out) {
+    if (!here.pathInUse || !there.pathInUse) {
+        return;
+    }
+    const std::string& herePath = *here.pathInUse;
+    const std::string& therePath = *there.pathInUse;
+    if (herePath.empty() || therePath.empty()) {
+        if (herePath.empty() != therePath.empty()) {
+            out.push_back({here.name, "copyInUse", herePath.empty() ? "no copy" : herePath,
+                           therePath.empty() ? "no copy" : therePath});
+        }
+        return;
+    }
+    const std::string_view hereName = platform::text::FileNameOf(herePath);
+    const std::string_view thereName = platform::text::FileNameOf(therePath);
+    if (!platform::text::EqualsIgnoringCase(hereName, thereName)) {
+        out.push_back({here.name, "fileName", std::string(hereName), std::string(thereName)});
+    }
+    const std::string_view hereFolder = platform::text::FolderOf(herePath);
+    const std::string_view thereFolder = platform::text::FolderOf(therePath);
+    if (PlaceKey(hereFolder, hereFolders, thereFolders) !=
+        PlaceKey(thereFolder, thereFolders, hereFolders)) {
+        out.push_back({here.name, "folder", std::string(hereFolder), std::string(thereFolder)});
+    }
+    IfDiffers(here.version, there.version, here.name, "version", VersionText, out);
+    IfDiffers(here.size, there.size, here.name, "size", SizeText, out);
+    IfDiffers(here.machine, there.machine, here.name, "machine", MachineWords, out);
+}
+
+// A file's differences; a file located on one side only has the one that says so.
+void CompareFile(const FileFacts& here, const FileFacts& there, const KnownFolders& hereFolders,
+                 const KnownFolders& thereFolders, std::vector<Difference>& out) {
+    if (here.located && there.located && *here.located != *there.located) {
+        out.push_back({here.name, "located", LocatedText(here), LocatedText(there)});
+        return;
+    }
+    CompareCopyInUse(here, there, hereFolders, thereFolders, out);
+    IfDiffers(here.loadFailure, there.loadFailure, here.name, "loadFailure", LoadFailureText, out);
+    IfDiffers(here.registration, there.registration, here.name, "registration", RegistrationText,
+              out);
+    IfDiffers(here.copiesOnSearchPath, there.copiesOnSearchPath, here.name, "copies", CopiesText,
+              out);
 }
 
 // The subjects after the files, in the block's order.
@@ -281,7 +259,7 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
             return platform::text::EqualsIgnoringCase(f.name, file.name);
         });
         if (match != there.files.end()) {
-            FileComparison(file, *match, here.knownFolders, there.knownFolders, differences).Run();
+            CompareFile(file, *match, here.knownFolders, there.knownFolders, differences);
         }
     }
     IfDiffers(here.installFolderExists, there.installFolderExists, "installFolder", "exists", YesNo,
