@@ -227,17 +227,13 @@ constexpr std::array<LineForm, 10> kLineForms = {{
     {"", "copies", "", "", " on the search path"},
 }};
 
+// The form of the subject's own field, or else of a file's: the table lists the subjects' own
+// forms first.
 LineForm FormOf(const Difference& difference) {
-    const auto matches = [&](bool ofFile) {
-        return [&, ofFile](const LineForm& form) {
-            return form.field == difference.field &&
-                   (ofFile ? form.subject.empty() : form.subject == difference.subject);
-        };
-    };
-    auto form = std::find_if(kLineForms.begin(), kLineForms.end(), matches(false));
-    if (form == kLineForms.end()) {
-        form = std::find_if(kLineForms.begin(), kLineForms.end(), matches(true));
-    }
+    const auto form = std::find_if(kLineForms.begin(), kLineForms.end(), [&](const LineForm& f) {
+        return f.field == difference.field &&
+               (f.subject.empty() || f.subject == difference.subject);
+    });
     return form == kLineForms.end() ? LineForm{} : *form;
 }
 
@@ -247,6 +243,16 @@ std::string WhenText(const std::string& generatedAt) {
         return generatedAt;
     }
     return generatedAt.substr(0, 10) + " " + generatedAt.substr(11, 8) + " UTC";
+}
+
+// The block's first line, naming the reference: its file, the machine it was made on and when.
+std::string ReferenceLine(const ReferenceIdentity& identity) {
+    std::string line = "Compared with " + identity.path + ", made on " +
+                       (identity.machineName.empty() ? "an unnamed machine" : identity.machineName);
+    if (!identity.generatedAt.empty()) {
+        line += " at " + WhenText(identity.generatedAt);
+    }
+    return OneLine(std::move(line));
 }
 
 }  // namespace
@@ -289,15 +295,6 @@ std::string DifferenceLine(const Difference& difference) {
     return OneLine(label + ": " + std::string(form.lead) + difference.here +
                    std::string(form.trail) + " here, " + difference.reference +
                    " in the reference");
-}
-
-std::string ReferenceLine(const ReferenceIdentity& identity) {
-    std::string line = "Compared with " + identity.path + ", made on " +
-                       (identity.machineName.empty() ? "an unnamed machine" : identity.machineName);
-    if (!identity.generatedAt.empty()) {
-        line += " at " + WhenText(identity.generatedAt);
-    }
-    return OneLine(std::move(line));
 }
 
 std::vector<std::string> ComparisonLines(const ReferenceIdentity& identity,
