@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -18,9 +17,8 @@ using platform::known_folders::KnownFolders;
 // The text with its control characters (a line break in a reference's path) shown as "?", so
 // that a line of the block stays one line.
 std::string OneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
+    std::ranges::replace_if(
+        text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
     return text;
 }
 
@@ -104,21 +102,22 @@ std::string LocatedText(const FileFacts& file) {
 // A folder's key: normalised, upper-cased and, below a known folder that both machines name,
 // that folder's role and the place below it ("<windows>\SYSTEM32\").
 std::string PlaceKey(std::string_view folder, const KnownFolders& own, const KnownFolders& other) {
+    using Folder = std::optional<std::string> KnownFolders::*;
+    static constexpr std::array<std::pair<std::string_view, Folder>, 4> kRoles = {{
+        {"<windows>", &KnownFolders::windows},
+        {"<programFiles>", &KnownFolders::programFiles},
+        {"<programFilesX86>", &KnownFolders::programFilesX86},
+        {"<userProfile>", &KnownFolders::userProfile},
+    }};
     const std::string key = pathcheck::FolderKey(folder);
-    const std::array<std::tuple<std::string_view, const std::optional<std::string>*,
-                                const std::optional<std::string>*>,
-                     4>
-        roles = {{{"<windows>", &own.windows, &other.windows},
-                  {"<programFiles>", &own.programFiles, &other.programFiles},
-                  {"<programFilesX86>", &own.programFilesX86, &other.programFilesX86},
-                  {"<userProfile>", &own.userProfile, &other.userProfile}}};
     std::string_view bestRole;
     std::size_t bestLength = 0;
-    for (const auto& [role, mine, theirs] : roles) {
-        if (!*mine || !*theirs || (*mine)->empty() || (*theirs)->empty()) {
+    for (const auto& [role, member] : kRoles) {
+        const std::string mine = (own.*member).value_or("");
+        if (mine.empty() || (other.*member).value_or("").empty()) {
             continue;
         }
-        const std::string root = pathcheck::FolderKey(**mine);
+        const std::string root = pathcheck::FolderKey(mine);
         if (key.starts_with(root) && root.size() > bestLength) {
             bestRole = role;
             bestLength = root.size();
@@ -277,10 +276,9 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
     IfDiffers(here.os, there.os, "os", "version", OsText, differences);
     differences.insert(differences.end(), reference.notUnderstood.begin(),
                        reference.notUnderstood.end());
-    std::stable_sort(differences.begin(), differences.end(),
-                     [&](const Difference& a, const Difference& b) {
-                         return Rank(a.subject, here.files) < Rank(b.subject, here.files);
-                     });
+    std::ranges::stable_sort(differences, {}, [&](const Difference& difference) {
+        return Rank(difference.subject, here.files);
+    });
     return differences;
 }
 
