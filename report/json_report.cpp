@@ -29,6 +29,16 @@ Json OrNull(const std::optional<T>& value, Show show = {}) {
     return value ? Json(std::invoke(show, *value)) : Json(nullptr);
 }
 
+// An array of what `toJson` makes of each item.
+template <typename Items, typename ToJson>
+Json ArrayOf(const Items& items, ToJson toJson) {
+    Json list = Json::array();
+    for (const auto& item : items) {
+        list.push_back(toJson(item));
+    }
+    return list;
+}
+
 // How the probe that loads files ended without an answer; null when it answered.
 Json ProbeJson(const platform::library_probe::Ending& ending) {
     using Kind = platform::library_probe::Ending::Kind;
@@ -106,40 +116,33 @@ Json BrokenLinkJson(const fileinfo::ImportWalk& walk) {
                 {"delayLoad", link->delayLoad}};
 }
 
-Json CopiesJson(const std::vector<FileCopy>& copies) {
-    Json list = Json::array();
-    for (const FileCopy& copy : copies) {
-        list.push_back({{"path", copy.path},
-                        {"version", TextOrNull(copy.versionText)},
-                        {"machine", fileinfo::MachineText(copy.machine)},
-                        {"size", OrNull(copy.size)},
-                        {"date", OrNull(copy.date, DateOrNull)},
-                        {"inUse", copy.inUse}});
-    }
-    return list;
+Json SearchPathCopyJson(const FileCopy& copy) {
+    return Json{{"path", copy.path},
+                {"version", TextOrNull(copy.versionText)},
+                {"machine", fileinfo::MachineText(copy.machine)},
+                {"size", OrNull(copy.size)},
+                {"date", OrNull(copy.date, DateOrNull)},
+                {"inUse", copy.inUse}};
 }
 
 Json RuntimeReleasesJson(const std::vector<RuntimeFileInUse>& files) {
-    Json list = Json::array();
-    for (const RuntimeFileInUse& file : files) {
-        list.push_back(
-            {{"name", file.name},
-             {"path", OrNull(file.copy, &FileCopy::path)},
-             {"version", file.copy ? TextOrNull(file.copy->versionText) : Json(nullptr)}});
-    }
-    return Json{{"agree", ShareOneRelease(files)}, {"files", std::move(list)}};
+    const auto fileJson = [](const RuntimeFileInUse& file) {
+        return Json{{"name", file.name},
+                    {"path", OrNull(file.copy, &FileCopy::path)},
+                    {"version", file.copy ? TextOrNull(file.copy->versionText) : Json(nullptr)}};
+    };
+    return Json{{"agree", ShareOneRelease(files)}, {"files", ArrayOf(files, fileJson)}};
 }
 
 Json RegistrationJson(const std::optional<ControlRegistration>& registration) {
     if (!registration) {
         return nullptr;
     }
-    Json classes = Json::array();
-    for (const ClassRegistration& coclass : registration->classes) {
-        classes.push_back(Json{{"id", coclass.id},
-                               {"name", coclass.name},
-                               {"registeredPath", OrNull(coclass.entry.registeredPath)}});
-    }
+    const auto classJson = [](const ClassRegistration& coclass) {
+        return Json{{"id", coclass.id},
+                    {"name", coclass.name},
+                    {"registeredPath", OrNull(coclass.entry.registeredPath)}};
+    };
     return Json{{"verdict", VerdictName(registration->verdict)},
                 {"typeLibrary",
                  {{"id", registration->libraryId},
@@ -147,7 +150,7 @@ Json RegistrationJson(const std::optional<ControlRegistration>& registration) {
                                   std::to_string(registration->minorVersion)},
                   {"locale", registration->locale},
                   {"registeredPath", OrNull(registration->typeLibrary.registeredPath)}}},
-                {"classes", std::move(classes)}};
+                {"classes", ArrayOf(registration->classes, classJson)}};
 }
 
 Json FileJson(const FileRowRecord& row) {
@@ -163,7 +166,7 @@ Json FileJson(const FileRowRecord& row) {
                 {"copy", CopyJson(row.diagnosis)},
                 {"brokenLink", BrokenLinkJson(row.imports)},
                 {"registration", RegistrationJson(row.registration)},
-                {"copies", CopiesJson(row.copies)},
+                {"copies", ArrayOf(row.copies, SearchPathCopyJson)},
                 {"notes", row.notes}};
 }
 
@@ -223,10 +226,6 @@ std::string IsoDateTime(const platform::runtime::DateTime& time, bool utc) {
 }
 
 std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
-    Json files = Json::array();
-    for (const FileRowRecord& row : facts.files) {
-        files.push_back(FileJson(row));
-    }
     const Json document{
         {"schemaVersion", kJsonSchemaVersion},
         {"program", {{"name", "Kelvra_System_Files_Test"}, {"version", context.programVersion}}},
@@ -234,7 +233,7 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
         {"generatedAt", IsoDateTime(context.generatedUtc, true)},
         {"os", OsJson(facts, context)},
         {"everythingInPlace", EverythingInPlace(facts)},
-        {"files", std::move(files)},
+        {"files", ArrayOf(facts.files, FileJson)},
         {"runtimeReleases", RuntimeReleasesJson(facts.runtimeFiles)},
         {"installFolder",
          {{"path", facts.installFolder.path},
