@@ -48,7 +48,8 @@ std::string OsText(const OsVersionNumbers& os) {
 }
 
 std::string RegistrationText(const std::string& verdict) {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kWords = {{
+    using Words = std::pair<std::string_view, std::string_view>;
+    static constexpr std::array<Words, 6> kWords = {{
         {"", "no type library"},
         {"registered", "registered"},
         {"notRegistered", "not registered"},
@@ -56,12 +57,8 @@ std::string RegistrationText(const std::string& verdict) {
         {"otherCopy", "registered to another copy"},
         {"partly", "partly registered"},
     }};
-    for (const auto& [name, words] : kWords) {
-        if (name == verdict) {
-            return std::string(words);
-        }
-    }
-    return verdict;
+    const auto words = std::ranges::find(kWords, std::string_view(verdict), &Words::first);
+    return words == kWords.end() ? verdict : std::string(words->second);
 }
 
 // Why it cannot be loaded, in a few words; "" when it can.
