@@ -186,13 +186,12 @@ Json PathFolderJson(const pathcheck::PathFolderTable& table, std::size_t k) {
 }
 
 Json PathJson(const pathcheck::PathFolderTable& table) {
-    const std::string note = pathcheck::SystemPathNoteText(table.systemPath);
     Json folders = Json::array();
     for (long k = 1; k <= table.numPathFolders; ++k) {
         folders.push_back(PathFolderJson(table, static_cast<std::size_t>(k)));
     }
     return Json{{"systemValueType", pathcheck::RegistryTypeName(table.systemPath.type)},
-                {"systemValueNote", TextOrNull(note)},
+                {"systemValueNote", TextOrNull(pathcheck::SystemPathNoteText(table.systemPath))},
                 {"folders", std::move(folders)}};
 }
 
