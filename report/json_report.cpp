@@ -1,6 +1,8 @@
 #include "report/json_report.h"
 
 #include <cstdio>
+#include <functional>
+#include <optional>
 
 #include <nlohmann/json.hpp>
 
@@ -19,6 +21,22 @@ Json DateOrNull(const platform::runtime::DateTime& date) {
 
 Json TextOrNull(const std::string& text) {
     return text.empty() ? Json(nullptr) : Json(text);
+}
+
+// The value, or what `show` makes of it; null when there is none.
+template <typename T, typename Show = std::identity>
+Json OrNull(const std::optional<T>& value, Show show = {}) {
+    return value ? Json(std::invoke(show, *value)) : Json(nullptr);
+}
+
+// An array of what `toJson` makes of each item.
+template <typename Items, typename ToJson>
+Json ArrayOf(const Items& items, ToJson toJson) {
+    Json list = Json::array();
+    for (const auto& item : items) {
+        list.push_back(toJson(item));
+    }
+    return list;
 }
 
 // How the probe that loads files ended without an answer; null when it answered.
@@ -87,65 +105,52 @@ Json BrokenLinkJson(const fileinfo::ImportWalk& walk) {
     if (link == nullptr) {
         return nullptr;
     }
-    Json forwardedTo = nullptr;
-    if (link->forwardedTo) {
-        forwardedTo = Json{{"dll", link->forwardedTo->dll},
-                           {"function", FunctionText(link->forwardedTo->function)}};
-    }
+    const auto forwardedTo = [](const fileinfo::ForwardedTo& target) {
+        return Json{{"dll", target.dll}, {"function", FunctionText(target.function)}};
+    };
     return Json{{"kind", BrokenLinkKindName(link->kind)},
                 {"chain", link->chain},
                 {"copy", TextOrNull(link->copyPath)},
-                {"function", link->function ? Json(FunctionText(*link->function)) : Json(nullptr)},
-                {"forwardedTo", std::move(forwardedTo)},
+                {"function", OrNull(link->function, FunctionText)},
+                {"forwardedTo", OrNull(link->forwardedTo, forwardedTo)},
                 {"delayLoad", link->delayLoad}};
 }
 
-Json CopiesJson(const std::vector<FileCopy>& copies) {
-    Json list = Json::array();
-    for (const FileCopy& copy : copies) {
-        list.push_back({{"path", copy.path},
-                        {"version", TextOrNull(copy.versionText)},
-                        {"machine", fileinfo::MachineText(copy.machine)},
-                        {"size", copy.size ? Json(*copy.size) : Json(nullptr)},
-                        {"date", copy.date ? DateOrNull(*copy.date) : Json(nullptr)},
-                        {"inUse", copy.inUse}});
-    }
-    return list;
+Json SearchPathCopyJson(const FileCopy& copy) {
+    return Json{{"path", copy.path},
+                {"version", TextOrNull(copy.versionText)},
+                {"machine", fileinfo::MachineText(copy.machine)},
+                {"size", OrNull(copy.size)},
+                {"date", OrNull(copy.date, DateOrNull)},
+                {"inUse", copy.inUse}};
 }
 
 Json RuntimeReleasesJson(const std::vector<RuntimeFileInUse>& files) {
-    Json list = Json::array();
-    for (const RuntimeFileInUse& file : files) {
-        list.push_back(
-            {{"name", file.name},
-             {"path", file.copy ? Json(file.copy->path) : Json(nullptr)},
-             {"version", file.copy ? TextOrNull(file.copy->versionText) : Json(nullptr)}});
-    }
-    return Json{{"agree", ShareOneRelease(files)}, {"files", std::move(list)}};
-}
-
-Json EntryPathJson(const RegistrationEntry& entry) {
-    return entry.registeredPath ? Json(*entry.registeredPath) : Json(nullptr);
+    const auto fileJson = [](const RuntimeFileInUse& file) {
+        return Json{{"name", file.name},
+                    {"path", OrNull(file.copy, &FileCopy::path)},
+                    {"version", file.copy ? TextOrNull(file.copy->versionText) : Json(nullptr)}};
+    };
+    return Json{{"agree", ShareOneRelease(files)}, {"files", ArrayOf(files, fileJson)}};
 }
 
 Json RegistrationJson(const std::optional<ControlRegistration>& registration) {
     if (!registration) {
         return nullptr;
     }
-    Json classes = Json::array();
-    for (const ClassRegistration& coclass : registration->classes) {
-        classes.push_back(Json{{"id", coclass.id},
-                               {"name", coclass.name},
-                               {"registeredPath", EntryPathJson(coclass.entry)}});
-    }
+    const auto classJson = [](const ClassRegistration& coclass) {
+        return Json{{"id", coclass.id},
+                    {"name", coclass.name},
+                    {"registeredPath", OrNull(coclass.entry.registeredPath)}};
+    };
     return Json{{"verdict", VerdictName(registration->verdict)},
                 {"typeLibrary",
                  {{"id", registration->libraryId},
                   {"version", std::to_string(registration->majorVersion) + "." +
                                   std::to_string(registration->minorVersion)},
                   {"locale", registration->locale},
-                  {"registeredPath", EntryPathJson(registration->typeLibrary)}}},
-                {"classes", std::move(classes)}};
+                  {"registeredPath", OrNull(registration->typeLibrary.registeredPath)}}},
+                {"classes", ArrayOf(registration->classes, classJson)}};
 }
 
 Json FileJson(const FileRowRecord& row) {
@@ -161,7 +166,7 @@ Json FileJson(const FileRowRecord& row) {
                 {"copy", CopyJson(row.diagnosis)},
                 {"brokenLink", BrokenLinkJson(row.imports)},
                 {"registration", RegistrationJson(row.registration)},
-                {"copies", CopiesJson(row.copies)},
+                {"copies", ArrayOf(row.copies, SearchPathCopyJson)},
                 {"notes", row.notes}};
 }
 
@@ -181,42 +186,33 @@ Json PathFolderJson(const pathcheck::PathFolderTable& table, std::size_t k) {
 }
 
 Json PathJson(const pathcheck::PathFolderTable& table) {
-    const std::string note = pathcheck::SystemPathNoteText(table.systemPath);
     Json folders = Json::array();
     for (long k = 1; k <= table.numPathFolders; ++k) {
         folders.push_back(PathFolderJson(table, static_cast<std::size_t>(k)));
     }
     return Json{{"systemValueType", pathcheck::RegistryTypeName(table.systemPath.type)},
-                {"systemValueNote", TextOrNull(note)},
+                {"systemValueNote", TextOrNull(pathcheck::SystemPathNoteText(table.systemPath))},
                 {"folders", std::move(folders)}};
 }
 
 Json OsJson(const ReportFacts& facts, const RunContext& context) {
-    const auto& version = facts.osVersion;
-    const auto number = [&version](std::uint32_t platform::kernel32::OsVersionInfo::*field) {
-        return version ? Json(*version.*field) : Json(nullptr);
-    };
     using Info = platform::kernel32::OsVersionInfo;
     return Json{{"name", context.osName},
-                {"major", number(&Info::majorVersion)},
-                {"minor", number(&Info::minorVersion)},
-                {"build", number(&Info::buildNumber)},
-                {"platformId", number(&Info::platformId)}};
+                {"major", OrNull(facts.osVersion, &Info::majorVersion)},
+                {"minor", OrNull(facts.osVersion, &Info::minorVersion)},
+                {"build", OrNull(facts.osVersion, &Info::buildNumber)},
+                {"platformId", OrNull(facts.osVersion, &Info::platformId)}};
 }
 
 Json KnownFoldersJson(const platform::known_folders::KnownFolders& folders) {
-    const auto folder = [](const std::optional<std::string>& path) {
-        return path ? Json(*path) : Json(nullptr);
-    };
-    return Json{{"windows", folder(folders.windows)},
-                {"programFiles", folder(folders.programFiles)},
-                {"programFilesX86", folder(folders.programFilesX86)},
-                {"userProfile", folder(folders.userProfile)}};
+    return Json{{"windows", OrNull(folders.windows)},
+                {"programFiles", OrNull(folders.programFiles)},
+                {"programFilesX86", OrNull(folders.programFilesX86)},
+                {"userProfile", OrNull(folders.userProfile)}};
 }
 
-Json ComparisonJsonOf(const std::optional<ComparisonRecord>& comparison) {
-    return comparison ? Json(ComparisonJson(comparison->reference, comparison->differences))
-                      : Json(nullptr);
+Json ComparisonJsonOf(const ComparisonRecord& comparison) {
+    return ComparisonJson(comparison.reference, comparison.differences);
 }
 
 }  // namespace
@@ -229,10 +225,6 @@ std::string IsoDateTime(const platform::runtime::DateTime& time, bool utc) {
 }
 
 std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
-    Json files = Json::array();
-    for (const FileRowRecord& row : facts.files) {
-        files.push_back(FileJson(row));
-    }
     const Json document{
         {"schemaVersion", kJsonSchemaVersion},
         {"program", {{"name", "Kelvra_System_Files_Test"}, {"version", context.programVersion}}},
@@ -240,7 +232,7 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
         {"generatedAt", IsoDateTime(context.generatedUtc, true)},
         {"os", OsJson(facts, context)},
         {"everythingInPlace", EverythingInPlace(facts)},
-        {"files", std::move(files)},
+        {"files", ArrayOf(facts.files, FileJson)},
         {"runtimeReleases", RuntimeReleasesJson(facts.runtimeFiles)},
         {"installFolder",
          {{"path", facts.installFolder.path},
@@ -251,7 +243,7 @@ std::string JsonReport(const ReportFacts& facts, const RunContext& context) {
         {"knownFolders", KnownFoldersJson(facts.knownFolders)},
         {"messages", facts.messages},
         {"failedPasses", facts.failedPasses},
-        {"comparison", ComparisonJsonOf(facts.comparison)}};
+        {"comparison", OrNull(facts.comparison, ComparisonJsonOf)}};
     // Texts that are not valid UTF-8 (none should be) are replaced rather than thrown on.
     return document.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 #include <nlohmann/json.hpp>
 
@@ -18,9 +17,8 @@ using platform::known_folders::KnownFolders;
 // The text with its control characters (a line break in a reference's path) shown as "?", so
 // that a line of the block stays one line.
 std::string OneLine(std::string text) {
-    std::replace_if(
-        text.begin(), text.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
+    std::ranges::replace_if(
+        text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
     return text;
 }
 
@@ -50,7 +48,8 @@ std::string OsText(const OsVersionNumbers& os) {
 }
 
 std::string RegistrationText(const std::string& verdict) {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kWords = {{
+    using Words = std::pair<std::string_view, std::string_view>;
+    static constexpr std::array<Words, 6> kWords = {{
         {"", "no type library"},
         {"registered", "registered"},
         {"notRegistered", "not registered"},
@@ -58,12 +57,8 @@ std::string RegistrationText(const std::string& verdict) {
         {"otherCopy", "registered to another copy"},
         {"partly", "partly registered"},
     }};
-    for (const auto& [name, words] : kWords) {
-        if (name == verdict) {
-            return std::string(words);
-        }
-    }
-    return verdict;
+    const auto words = std::ranges::find(kWords, std::string_view(verdict), &Words::first);
+    return words == kWords.end() ? verdict : std::string(words->second);
 }
 
 // Why it cannot be loaded, in a few words; "" when it can.
@@ -104,21 +99,22 @@ std::string LocatedText(const FileFacts& file) {
 // A folder's key: normalised, upper-cased and, below a known folder that both machines name,
 // that folder's role and the place below it ("<windows>\SYSTEM32\").
 std::string PlaceKey(std::string_view folder, const KnownFolders& own, const KnownFolders& other) {
+    using Folder = std::optional<std::string> KnownFolders::*;
+    static constexpr std::array<std::pair<std::string_view, Folder>, 4> kRoles = {{
+        {"<windows>", &KnownFolders::windows},
+        {"<programFiles>", &KnownFolders::programFiles},
+        {"<programFilesX86>", &KnownFolders::programFilesX86},
+        {"<userProfile>", &KnownFolders::userProfile},
+    }};
     const std::string key = pathcheck::FolderKey(folder);
-    const std::array<std::tuple<std::string_view, const std::optional<std::string>*,
-                                const std::optional<std::string>*>,
-                     4>
-        roles = {{{"<windows>", &own.windows, &other.windows},
-                  {"<programFiles>", &own.programFiles, &other.programFiles},
-                  {"<programFilesX86>", &own.programFilesX86, &other.programFilesX86},
-                  {"<userProfile>", &own.userProfile, &other.userProfile}}};
     std::string_view bestRole;
     std::size_t bestLength = 0;
-    for (const auto& [role, mine, theirs] : roles) {
-        if (!*mine || !*theirs || (*mine)->empty() || (*theirs)->empty()) {
+    for (const auto& [role, member] : kRoles) {
+        const std::string mine = (own.*member).value_or("");
+        if (mine.empty() || (other.*member).value_or("").empty()) {
             continue;
         }
-        const std::string root = pathcheck::FolderKey(**mine);
+        const std::string root = pathcheck::FolderKey(mine);
         if (key.starts_with(root) && root.size() > bestLength) {
             bestRole = role;
             bestLength = root.size();
@@ -127,77 +123,7 @@ std::string PlaceKey(std::string_view folder, const KnownFolders& own, const Kno
     return bestRole.empty() ? key : std::string(bestRole) + "\\" + key.substr(bestLength);
 }
 
-class FileComparison {
-  public:
-    FileComparison(const FileFacts& here, const FileFacts& there, const KnownFolders& hereFolders,
-                   const KnownFolders& thereFolders, std::vector<Difference>& out)
-        : here_(here),
-          there_(there),
-          hereFolders_(hereFolders),
-          thereFolders_(thereFolders),
-          out_(out) {}
-
-    void Run() {
-        if (here_.located && there_.located && *here_.located != *there_.located) {
-            Add("located", LocatedText(here_), LocatedText(there_));
-            return;
-        }
-        CompareCopyInUse();
-        IfDiffers(here_.loadFailure, there_.loadFailure, "loadFailure", LoadFailureText);
-        IfDiffers(here_.registration, there_.registration, "registration", RegistrationText);
-        IfDiffers(here_.copiesOnSearchPath, there_.copiesOnSearchPath, "copies", CopiesText);
-    }
-
-  private:
-    void Add(std::string_view field, std::string hereValue, std::string thereValue) {
-        out_.push_back(
-            {here_.name, std::string(field), std::move(hereValue), std::move(thereValue)});
-    }
-
-    template <typename T, typename Show>
-    void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
-                   std::string_view field, Show show) {
-        if (here && there && !(*here == *there)) {
-            Add(field, show(*here), show(*there));
-        }
-    }
-
-    void CompareCopyInUse() {
-        if (!here_.pathInUse || !there_.pathInUse) {
-            return;
-        }
-        const std::string& herePath = *here_.pathInUse;
-        const std::string& therePath = *there_.pathInUse;
-        if (herePath.empty() || therePath.empty()) {
-            if (herePath.empty() != therePath.empty()) {
-                Add("copyInUse", herePath.empty() ? "no copy" : herePath,
-                    therePath.empty() ? "no copy" : therePath);
-            }
-            return;
-        }
-        const std::string_view hereName = platform::text::FileNameOf(herePath);
-        const std::string_view thereName = platform::text::FileNameOf(therePath);
-        if (!platform::text::EqualsIgnoringCase(hereName, thereName)) {
-            Add("fileName", std::string(hereName), std::string(thereName));
-        }
-        const std::string_view hereFolder = platform::text::FolderOf(herePath);
-        const std::string_view thereFolder = platform::text::FolderOf(therePath);
-        if (PlaceKey(hereFolder, hereFolders_, thereFolders_) !=
-            PlaceKey(thereFolder, thereFolders_, hereFolders_)) {
-            Add("folder", std::string(hereFolder), std::string(thereFolder));
-        }
-        IfDiffers(here_.version, there_.version, "version", VersionText);
-        IfDiffers(here_.size, there_.size, "size", SizeText);
-        IfDiffers(here_.machine, there_.machine, "machine", MachineWords);
-    }
-
-    const FileFacts& here_;
-    const FileFacts& there_;
-    const KnownFolders& hereFolders_;
-    const KnownFolders& thereFolders_;
-    std::vector<Difference>& out_;
-};
-
+// The subject's field as a difference when both sides know it and it differs.
 template <typename T, typename Show>
 void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
                std::string_view subject, std::string_view field, Show show,
@@ -205,6 +131,54 @@ void IfDiffers(const std::optional<T>& here, const std::optional<T>& there,
     if (here && there && !(*here == *there)) {
         out.push_back({std::string(subject), std::string(field), show(*here), show(*there)});
     }
+}
+
+// The differences of a file's copy in use: whether there is one, then its name, folder,
+// version, size and machine.
+void CompareCopyInUse(const FileFacts& here, const FileFacts& there,
+                      const KnownFolders& hereFolders, const KnownFolders& thereFolders,
+                      std::vector<Difference>& out) {
+    if (!here.pathInUse || !there.pathInUse) {
+        return;
+    }
+    const std::string& herePath = *here.pathInUse;
+    const std::string& therePath = *there.pathInUse;
+    if (herePath.empty() || therePath.empty()) {
+        if (herePath.empty() != therePath.empty()) {
+            out.push_back({here.name, "copyInUse", herePath.empty() ? "no copy" : herePath,
+                           therePath.empty() ? "no copy" : therePath});
+        }
+        return;
+    }
+    const std::string_view hereName = platform::text::FileNameOf(herePath);
+    const std::string_view thereName = platform::text::FileNameOf(therePath);
+    if (!platform::text::EqualsIgnoringCase(hereName, thereName)) {
+        out.push_back({here.name, "fileName", std::string(hereName), std::string(thereName)});
+    }
+    const std::string_view hereFolder = platform::text::FolderOf(herePath);
+    const std::string_view thereFolder = platform::text::FolderOf(therePath);
+    if (PlaceKey(hereFolder, hereFolders, thereFolders) !=
+        PlaceKey(thereFolder, thereFolders, hereFolders)) {
+        out.push_back({here.name, "folder", std::string(hereFolder), std::string(thereFolder)});
+    }
+    IfDiffers(here.version, there.version, here.name, "version", VersionText, out);
+    IfDiffers(here.size, there.size, here.name, "size", SizeText, out);
+    IfDiffers(here.machine, there.machine, here.name, "machine", MachineWords, out);
+}
+
+// A file's differences; a file located on one side only has the one that says so.
+void CompareFile(const FileFacts& here, const FileFacts& there, const KnownFolders& hereFolders,
+                 const KnownFolders& thereFolders, std::vector<Difference>& out) {
+    if (here.located && there.located && *here.located != *there.located) {
+        out.push_back({here.name, "located", LocatedText(here), LocatedText(there)});
+        return;
+    }
+    CompareCopyInUse(here, there, hereFolders, thereFolders, out);
+    IfDiffers(here.loadFailure, there.loadFailure, here.name, "loadFailure", LoadFailureText, out);
+    IfDiffers(here.registration, there.registration, here.name, "registration", RegistrationText,
+              out);
+    IfDiffers(here.copiesOnSearchPath, there.copiesOnSearchPath, here.name, "copies", CopiesText,
+              out);
 }
 
 // The subjects after the files, in the block's order.
@@ -249,17 +223,13 @@ constexpr std::array<LineForm, 10> kLineForms = {{
     {"", "copies", "", "", " on the search path"},
 }};
 
+// The form of the subject's own field, or else of a file's: the table lists the subjects' own
+// forms first.
 LineForm FormOf(const Difference& difference) {
-    const auto matches = [&](bool ofFile) {
-        return [&, ofFile](const LineForm& form) {
-            return form.field == difference.field &&
-                   (ofFile ? form.subject.empty() : form.subject == difference.subject);
-        };
-    };
-    auto form = std::find_if(kLineForms.begin(), kLineForms.end(), matches(false));
-    if (form == kLineForms.end()) {
-        form = std::find_if(kLineForms.begin(), kLineForms.end(), matches(true));
-    }
+    const auto form = std::find_if(kLineForms.begin(), kLineForms.end(), [&](const LineForm& f) {
+        return f.field == difference.field &&
+               (f.subject.empty() || f.subject == difference.subject);
+    });
     return form == kLineForms.end() ? LineForm{} : *form;
 }
 
@@ -269,6 +239,16 @@ std::string WhenText(const std::string& generatedAt) {
         return generatedAt;
     }
     return generatedAt.substr(0, 10) + " " + generatedAt.substr(11, 8) + " UTC";
+}
+
+// The block's first line, naming the reference: its file, the machine it was made on and when.
+std::string ReferenceLine(const ReferenceIdentity& identity) {
+    std::string line = "Compared with " + identity.path + ", made on " +
+                       (identity.machineName.empty() ? "an unnamed machine" : identity.machineName);
+    if (!identity.generatedAt.empty()) {
+        line += " at " + WhenText(identity.generatedAt);
+    }
+    return OneLine(std::move(line));
 }
 
 }  // namespace
@@ -281,7 +261,7 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
             return platform::text::EqualsIgnoringCase(f.name, file.name);
         });
         if (match != there.files.end()) {
-            FileComparison(file, *match, here.knownFolders, there.knownFolders, differences).Run();
+            CompareFile(file, *match, here.knownFolders, there.knownFolders, differences);
         }
     }
     IfDiffers(here.installFolderExists, there.installFolderExists, "installFolder", "exists", YesNo,
@@ -293,10 +273,9 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
     IfDiffers(here.os, there.os, "os", "version", OsText, differences);
     differences.insert(differences.end(), reference.notUnderstood.begin(),
                        reference.notUnderstood.end());
-    std::stable_sort(differences.begin(), differences.end(),
-                     [&](const Difference& a, const Difference& b) {
-                         return Rank(a.subject, here.files) < Rank(b.subject, here.files);
-                     });
+    std::ranges::stable_sort(differences, {}, [&](const Difference& difference) {
+        return Rank(difference.subject, here.files);
+    });
     return differences;
 }
 
@@ -311,15 +290,6 @@ std::string DifferenceLine(const Difference& difference) {
     return OneLine(label + ": " + std::string(form.lead) + difference.here +
                    std::string(form.trail) + " here, " + difference.reference +
                    " in the reference");
-}
-
-std::string ReferenceLine(const ReferenceIdentity& identity) {
-    std::string line = "Compared with " + identity.path + ", made on " +
-                       (identity.machineName.empty() ? "an unnamed machine" : identity.machineName);
-    if (!identity.generatedAt.empty()) {
-        line += " at " + WhenText(identity.generatedAt);
-    }
-    return OneLine(std::move(line));
 }
 
 std::vector<std::string> ComparisonLines(const ReferenceIdentity& identity,

@@ -36,9 +36,6 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
 // "libmmd.dll: version 2023.1.0.0 here, 2021.7.1.0 in the reference".
 std::string DifferenceLine(const Difference& difference);
 
-// The block's first line, naming the reference: its file, the machine it was made on and when.
-std::string ReferenceLine(const ReferenceIdentity& identity);
-
 // The block's lines below its heading: the reference line, then one line per difference or
 // kNoDifferencesLine.
 std::vector<std::string> ComparisonLines(const ReferenceIdentity& identity,
