@@ -14,14 +14,6 @@ namespace {
 
 using platform::known_folders::KnownFolders;
 
-// The text with its control characters (a line break in a reference's path) shown as "?", so
-// that a line of the block stays one line.
-std::string OneLine(std::string text) {
-    std::ranges::replace_if(
-        text, [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
-    return text;
-}
-
 std::string YesNo(bool value) {
     return value ? "yes" : "no";
 }
@@ -248,7 +240,7 @@ std::string ReferenceLine(const ReferenceIdentity& identity) {
     if (!identity.generatedAt.empty()) {
         line += " at " + WhenText(identity.generatedAt);
     }
-    return OneLine(std::move(line));
+    return OneLineText(line);
 }
 
 }  // namespace
@@ -281,15 +273,15 @@ std::vector<Difference> Compare(const ComparableFacts& here, const Reference& re
 
 std::string DifferenceLine(const Difference& difference) {
     if (difference.field == kNotUnderstoodField) {
-        return OneLine(
+        return OneLineText(
             difference.subject +
             ": the reference holds what this program does not know: " + difference.reference);
     }
     const LineForm form = FormOf(difference);
     const std::string label = form.label.empty() ? difference.subject : std::string(form.label);
-    return OneLine(label + ": " + std::string(form.lead) + difference.here +
-                   std::string(form.trail) + " here, " + difference.reference +
-                   " in the reference");
+    return OneLineText(label + ": " + std::string(form.lead) + difference.here +
+                       std::string(form.trail) + " here, " + difference.reference +
+                       " in the reference");
 }
 
 std::vector<std::string> ComparisonLines(const ReferenceIdentity& identity,

@@ -20,24 +20,6 @@ using Json = nlohmann::json;
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 constexpr std::size_t kLongestShownText = 80;
 
-// The text on one line and at most `maxBytes` long (cut at a character's start).
-std::string OneLineText(std::string_view text, std::size_t maxBytes) {
-    std::string line(text.substr(0, maxBytes));
-    if (text.size() > maxBytes) {
-        while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) {
-            line.pop_back();
-        }
-        if (!line.empty() && static_cast<unsigned char>(line.back()) >= 0xC0) {
-            line.pop_back();
-        }
-        line += "...";
-    }
-    std::replace_if(
-        line.begin(), line.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
-    return line;
-}
-
 ReferenceError Refused(ReferenceProblem problem, std::string_view path, std::string_view what) {
     return {problem, "The reference " + OneLineText(path, 1024) + " " + std::string(what)};
 }
@@ -419,6 +401,23 @@ ReferenceReading ParseDocument(std::string_view text, std::string_view path,
 }
 
 }  // namespace
+
+std::string OneLineText(std::string_view text, std::size_t maxBytes) {
+    std::string line(text.substr(0, maxBytes));
+    if (text.size() > maxBytes) {
+        while (!line.empty() && (static_cast<unsigned char>(line.back()) & 0xC0) == 0x80) {
+            line.pop_back();
+        }
+        if (!line.empty() && static_cast<unsigned char>(line.back()) >= 0xC0) {
+            line.pop_back();
+        }
+        line += "...";
+    }
+    std::replace_if(
+        line.begin(), line.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }, '?');
+    return line;
+}
 
 ReportFactsReading FactsOfReport(const Json& report, int schemaVersion) {
     return FactReader(schemaVersion).Facts(report);

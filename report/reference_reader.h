@@ -30,6 +30,10 @@ inline constexpr std::string_view kReportProgramName = "Kelvra_System_Files_Test
 // know: `reference` then tells what it is (a member with its value, or a file not on the list).
 inline constexpr std::string_view kNotUnderstoodField = "notUnderstood";
 
+// The text with its control characters (a line break in a reference's path) shown as "?", so
+// that it stays one line of the block, and at most `maxBytes` long (cut at a character's start).
+std::string OneLineText(std::string_view text, std::size_t maxBytes = std::string_view::npos);
+
 // Which reference and where it was made, for the block's first line and the JSON.
 struct ReferenceIdentity {
     std::string path;         // as the caller gave it
