@@ -1,13 +1,12 @@
 #include "fileinfo/dll_probes.h"
 
 #include <cstdint>
-#include <span>
+#include <optional>
+#include <string>
 
 #include "fileinfo/version_text.h"
 #include "platform/dll_search.h"
 #include "platform/kernel32.h"
-#include "platform/pe_image.h"
-#include "platform/runtime.h"
 
 namespace fileinfo {
 namespace {
@@ -34,12 +33,9 @@ bool is_dll_loaded(std::string_view name, bool& canBeLoaded, std::string_view fi
     if (platform::kernel32::GetModuleHandle(name) != 0) {
         return true;
     }
-    if (!filePath.empty()) {
-        canBeLoaded = CanDllBeLoaded(filePath);
-    } else {
-        const auto found = platform::FindDllOnSearchPath(name);
-        canBeLoaded = found && CanDllBeLoaded(*found);
-    }
+    const auto file = filePath.empty() ? platform::FindDllOnSearchPath(name)
+                                       : std::optional<std::string>(filePath);
+    canBeLoaded = file && CanDllBeLoaded(*file);
     return false;
 }
 
@@ -48,15 +44,8 @@ bool CanDllBeLoaded(std::string_view path) {
 }
 
 bool CanDllBeLoaded(const FileRecord& record) {
-    if (!record.machine || *record.machine != platform::kernel32::ProcessMachine() ||
-        !record.imports) {
-        return false;
-    }
-    return FirstMissingImport(record).empty();
-}
-
-std::string FirstMissingImport(std::string_view path) {
-    return FirstMissingImport(ReadFileRecord(path));
+    return record.machine && *record.machine == platform::kernel32::ProcessMachine() &&
+           record.imports && FirstMissingImport(record).empty();
 }
 
 std::string FirstMissingImport(const FileRecord& record) {

@@ -28,15 +28,13 @@ bool is_dll_loaded(std::string_view name, bool& canBeLoaded, std::string_view fi
 // search. Decided from the file's bytes alone.
 bool CanDllBeLoaded(std::string_view path);
 
-// The same two answers from a record of the file.
+// The same answer from a record of the file.
 bool CanDllBeLoaded(const FileRecord& record);
+// The first DLL that the image imports directly and that is neither loaded in this process nor
+// found by the library search; "" when there is none or the file is no image.
 std::string FirstMissingImport(const FileRecord& record);
 
 // 1 for a 32-bit x86 image, 2 for an x64 image, 0 for anything else or an unreadable file.
 int get_dll_machine_type(std::string_view path);
-
-// The first DLL that the image at `path` imports directly and that is neither loaded in this
-// process nor found by the library search; "" when there is none or the file is no image.
-std::string FirstMissingImport(std::string_view path);
 
 }  // namespace fileinfo

@@ -1,5 +1,6 @@
 #include "fileinfo/dll_version.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 
@@ -10,15 +11,10 @@
 #include "platform/kernel32.h"
 #include "platform/registry.h"
 #include "platform/root_keys.h"
-#include "platform/runtime.h"
 #include "platform/text.h"
 
 namespace fileinfo {
 namespace {
-
-std::string ClassesRootText() {
-    return platform::root_keys::DecimalText(platform::registry::kClassesRoot);
-}
 
 // What the registry says of a type library's registration.
 struct Registration {
@@ -29,8 +25,10 @@ struct Registration {
 
 Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
     Registration result;
+    const std::string classesRoot =
+        platform::root_keys::DecimalText(platform::registry::kClassesRoot);
     const std::string typeLib = "TypeLib\\" + clsid;
-    const std::string found = FindRegSubKey(ClassesRootText(), typeLib, version);
+    const std::string found = FindRegSubKey(classesRoot, typeLib, version);
     if (found.empty()) {
         result.notRegistered = true;
         return result;
@@ -47,7 +45,7 @@ Registration LookUpTypeLibrary(const std::string& clsid, std::string& version) {
         version = found;
     }
     const std::string versionKey = typeLib + "\\" + version;
-    const std::string language = FindRegSubKey(ClassesRootText(), versionKey, "0");
+    const std::string language = FindRegSubKey(classesRoot, versionKey, "0");
     if (language.empty()) {
         result.incomplete = true;
         return result;
@@ -75,10 +73,9 @@ LoadDiagnosis Diagnose(std::string_view name, const LoadAttempt& attempt, FileLo
         diagnosis.copyPath = *copy;
         diagnosis.copyMachine = MachineOf(record);
         diagnosis.brokenLink = walk.brokenLink;
-        for (const UnreadableTable& table : walk.unreadable) {
-            if (!table.delayLoad && !diagnosis.unreadableTable) {
-                diagnosis.unreadableTable = table;
-            }
+        const auto table = std::ranges::find(walk.unreadable, false, &UnreadableTable::delayLoad);
+        if (table != walk.unreadable.end()) {
+            diagnosis.unreadableTable = *table;
         }
         diagnosis.copyCanBeLoaded = CanDllBeLoaded(record) && !walk.brokenLink;
         diagnosis.missingImport = FirstMissingImport(record);
@@ -142,24 +139,15 @@ std::string CDLLVersion::GetOSVersion() const {
     return OsNameFor(platform::kernel32::GetVersionEx());
 }
 
-}  // namespace fileinfo
-
-namespace fileinfo {
-
 void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::string& sCLSIDVer) {
     if (m_Locator == nullptr) {
         throw std::logic_error("CDLLVersion needs a file locator to load a file's information");
     }
-    FileRecords& records = m_Locator->Records();
     m_Diagnosis = {};
     m_Located = false;
     m_DescribedFilePath.clear();
     if (platform::text::TrimSpaces(sModule).empty()) {
-        m_FilePathName.clear();
-        m_FileVersion.clear();
-        m_FileRegistrationInfo.clear();
-        m_FileSize = 0;
-        m_FileDate = {};
+        *this = CDLLVersion(*m_Locator);  // the empty row
         return;
     }
 
@@ -193,26 +181,24 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
         m_FileRegistrationInfo = "Not found";
     } else if (registration.notRegistered) {
         m_FileRegistrationInfo = "Not Registered";
-    } else if (path == kUnableToLocate && attempt.failed) {
-        m_Diagnosis = Diagnose(sModule, attempt, *m_Locator);
+    } else if (path == kUnableToLocate) {
+        if (attempt.failed) {
+            m_Diagnosis = Diagnose(sModule, attempt, *m_Locator);
+        }
         const bool probeEnded =
-            attempt.probe.kind != platform::library_probe::Ending::Kind::kAnswered;
-        if (m_Diagnosis.copyPath.empty() && probeEnded) {
-            // Something was mapped, so it is not "nowhere", but no copy of it can be named.
-            m_FileRegistrationInfo = "n/a";
-            m_FilePathName = CantLoadText(m_Diagnosis, sModule);
-        } else if (m_Diagnosis.copyPath.empty()) {
+            m_Diagnosis.probe.kind != platform::library_probe::Ending::Kind::kAnswered;
+        if (m_Diagnosis.copyPath.empty() && !probeEnded) {
             m_FileRegistrationInfo = "";
             m_FilePathName = std::string(kUnableToLocate) + " " + sModule;
         } else {
-            // The file is there but cannot be loaded: the row describes that copy.
+            // The file is there but cannot be loaded: the row describes that copy. Without a
+            // copy to name, something was mapped all the same, so it is not "nowhere".
             m_FileRegistrationInfo = "n/a";
-            m_FilePathName = CantLoadText(m_Diagnosis);
-            path = m_Diagnosis.copyPath;
+            m_FilePathName = CantLoadText(m_Diagnosis, sModule);
+            if (!m_Diagnosis.copyPath.empty()) {
+                path = m_Diagnosis.copyPath;
+            }
         }
-    } else if (path == kUnableToLocate) {
-        m_FileRegistrationInfo = "";
-        m_FilePathName = std::string(kUnableToLocate) + " " + sModule;
     } else if (!sCLSID.empty()) {
         m_FileRegistrationInfo = "impossible";
     } else {
@@ -224,7 +210,7 @@ void CDLLVersion::LoadFileInfo(std::string& sModule, std::string& sCLSID, std::s
     m_FileDate = {};
     if (path != kUnableToLocate) {
         m_DescribedFilePath = path;
-        const FileRecord& record = records.Of(path);
+        const FileRecord& record = m_Locator->Records().Of(path);
         m_FileVersion = platform::text::TrimSpaces(record.versionText);
         if (record.size) {
             m_FileSize = *record.size;

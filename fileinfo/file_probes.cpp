@@ -1,7 +1,7 @@
 #include "fileinfo/file_probes.h"
 
+#include <algorithm>
 #include <charconv>
-#include <limits>
 
 #include "fileinfo/version_text.h"
 #include "platform/closed_library.h"
@@ -167,15 +167,10 @@ std::string FindRegSubKey(std::string_view rootText, std::string_view keyPath,
         return "";
     }
     const std::vector<std::string> names = SubkeyNames(*root, keyPath);
+    if (!wanted.empty() && std::ranges::find(names, wanted) != names.end()) {
+        return std::string(wanted);
+    }
     std::string answer;
-    for (const std::string& name : names) {
-        if (name == wanted) {
-            answer = name;
-        }
-    }
-    if (!answer.empty()) {
-        return answer;
-    }
     float best = 0;
     for (const std::string& name : names) {
         float number = 0;

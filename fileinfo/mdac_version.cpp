@@ -11,11 +11,9 @@ namespace reg = platform::registry;
 
 std::string GetMdacVersion() {
     std::string version;
-    if (GetKeyValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\DataAccess", "FullInstallVer",
-                    version)) {
-        return version;
-    }
-    return "N/A";
+    const bool read = GetKeyValue(reg::kLocalMachine, "SOFTWARE\\Microsoft\\DataAccess",
+                                  "FullInstallVer", version);
+    return read ? version : "N/A";
 }
 
 bool GetKeyValue(std::uint32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef,

@@ -9,22 +9,19 @@
 #include "platform/text.h"
 
 namespace fileinfo {
-namespace {
 
-std::string FullFolder(const std::string& folder, const std::string& currentFolder) {
-    return pathcheck::IsFullPath(folder) ? folder
-                                         : pathcheck::WithTrailingBackslash(currentFolder) + folder;
+std::string SearchFolderKey(const std::string& folder, const std::string& currentFolder) {
+    return pathcheck::FolderKey(pathcheck::IsFullPath(folder)
+                                    ? folder
+                                    : pathcheck::WithTrailingBackslash(currentFolder) + folder);
 }
-
-}  // namespace
 
 std::vector<std::string> SearchFoldersOnce() {
     const std::string currentFolder = platform::runtime::CurDir();
     std::vector<std::string> folders;
     std::set<std::string> seen;
     for (std::string& folder : platform::DllSearchFolders()) {
-        if (!folder.empty() &&
-            seen.insert(pathcheck::FolderKey(FullFolder(folder, currentFolder))).second) {
+        if (!folder.empty() && seen.insert(SearchFolderKey(folder, currentFolder)).second) {
             folders.push_back(std::move(folder));
         }
     }

@@ -16,6 +16,10 @@ namespace fileinfo {
 // once, the first spelling kept.
 std::vector<std::string> SearchFoldersOnce();
 
+// The key of a folder, equal for two spellings of it: a relative one is taken from
+// `currentFolder`, then normalised and upper-cased as pathcheck::FolderKey does.
+std::string SearchFolderKey(const std::string& folder, const std::string& currentFolder);
+
 class SearchFolderIndex {
   public:
     // The paths of the files of that name (any letter case) in the search folders, in search

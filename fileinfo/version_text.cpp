@@ -12,18 +12,12 @@ std::string FormatFileVersion(std::uint32_t fileVersionMS, std::uint32_t fileVer
 
 std::optional<platform::version::FixedFileInfo> ReadFixedFileVersion(std::string_view path) {
     const auto block = platform::version::GetFileVersionInfo(path);
-    if (!block) {
-        return std::nullopt;
-    }
-    return platform::version::QueryRootBlock(*block);
+    return block ? platform::version::QueryRootBlock(*block) : std::nullopt;
 }
 
 std::string ReadFileVersionText(std::string_view path) {
     const auto fixed = ReadFixedFileVersion(path);
-    if (!fixed) {
-        return "";
-    }
-    return FormatFileVersion(fixed->fileVersionMS, fixed->fileVersionLS);
+    return fixed ? FormatFileVersion(fixed->fileVersionMS, fixed->fileVersionLS) : "";
 }
 
 }  // namespace fileinfo
