@@ -1,7 +1,6 @@
 // The block "Copies on the search path": the copies of each file through the run's one listing
 // of the search folders, and what they tell.
 #include "fileinfo/file_locator.h"
-#include "pathcheck/path_text.h"
 #include "platform/runtime.h"
 #include "platform/text.h"
 #include "report/report_blocks.h"
@@ -12,16 +11,11 @@ namespace {
 constexpr char kCr = '\r';
 constexpr char kTab = '\t';
 
-std::string FullFolder(const std::string& folder, const std::string& currentFolder) {
-    return pathcheck::IsFullPath(folder) ? folder
-                                         : pathcheck::WithTrailingBackslash(currentFolder) + folder;
-}
-
 // The key of a file's path, equal for two spellings of one file.
 std::string PathKey(std::string_view path, const std::string& currentFolder) {
     const auto cut = path.find_last_of("\\/");
     const std::string folder(cut == std::string_view::npos ? "" : path.substr(0, cut));
-    return pathcheck::FolderKey(FullFolder(folder, currentFolder)) +
+    return fileinfo::SearchFolderKey(folder, currentFolder) +
            platform::text::AsciiUpper(path.substr(cut + 1));
 }
 
