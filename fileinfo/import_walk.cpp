@@ -206,39 +206,47 @@ class Walker {
     // chose; DLLs that forwarders lead to and that are not walked yet are added to `reached`.
     Finding CheckFunctions(std::size_t importer, const ImportedDll& dll,
                            const DllResolution& target, std::vector<std::size_t>& reached) {
-        const FileRecord& copy = *target.copy;
-        if (!copy.exports) {
-            // A module this process has loaded serves its imports whatever we can read of it.
-            return target.kind == DllResolution::Kind::kLoaded
-                       ? Finding{}
-                       : Unreadable(UnreadableTable::Table::kExport, copy);
+        if (const Finding unreadable = ExportsUnreadable(target); unreadable.Found()) {
+            return unreadable;
         }
         for (const FunctionRef& function : dll.functions) {
-            const Export* found = platform::pe::FindExport(*copy.exports, function);
-            if (found == nullptr) {
-                return Broken(BrokenLinkKind::kMissingExport, ChainTo(importer, dll.name), &copy,
-                              function);
-            }
-            if (found->forwarder) {
-                const Finding finding = FollowForwarder(importer, dll.name, target, function,
-                                                        *found->forwarder, reached);
-                if (finding.Found()) {
-                    return finding;
-                }
+            if (const Finding finding = Bind(importer, dll.name, target, function, reached);
+                finding.Found()) {
+                return finding;
             }
         }
         return {};
     }
 
-    // Follows a forwarder, and the forwarders it leads to, to the function that is held.
-    Finding FollowForwarder(std::size_t importer, const std::string& dllName, DllResolution current,
-                            const FunctionRef& function, std::string forwarder,
-                            std::vector<std::size_t>& reached) {
-        std::set<std::pair<const FileRecord*, std::string>> seen{
-            {current.copy, FunctionKey(function)}};
-        ForwardedTo to;
-        for (std::size_t hop = 0; hop < kMaxForwarderHops; ++hop) {
-            const auto parsed = platform::pe::ParseForwarder(forwarder);
+    // A module this process has loaded serves its imports whatever we can read of it.
+    static Finding ExportsUnreadable(const DllResolution& target) {
+        return target.copy->exports || target.kind == DllResolution::Kind::kLoaded
+                   ? Finding{}
+                   : Unreadable(UnreadableTable::Table::kExport, *target.copy);
+    }
+
+    // Looks the function up in the exports of the copy chosen for `dllName`, and follows a
+    // forwarder, and the forwarders it leads to, to the function that is held.
+    Finding Bind(std::size_t importer, const std::string& dllName, DllResolution current,
+                 const FunctionRef& function, std::vector<std::size_t>& reached) {
+        std::set<std::pair<const FileRecord*, std::string>> seen;
+        std::optional<ForwardedTo> to;
+        FunctionRef wanted = function;
+        for (std::size_t hop = 0;; ++hop) {
+            if (!current.copy->exports) {
+                return ExportsUnreadable(current);
+            }
+            const Export* found = platform::pe::FindExport(*current.copy->exports, wanted);
+            const bool loops = found != nullptr && found->forwarder &&
+                               !seen.insert({current.copy, FunctionKey(wanted)}).second;
+            if (found == nullptr || loops || (found->forwarder && hop == kMaxForwarderHops)) {
+                return Broken(BrokenLinkKind::kMissingExport, ChainTo(importer, dllName),
+                              current.copy, function, to);
+            }
+            if (!found->forwarder) {
+                return {};
+            }
+            const auto parsed = platform::pe::ParseForwarder(*found->forwarder);
             if (!parsed) {
                 return Unreadable(UnreadableTable::Table::kExport, *current.copy);
             }
@@ -250,28 +258,11 @@ class Walker {
             if (next.kind == DllResolution::Kind::kFound && !visitOf_.contains(next.copy)) {
                 const auto parent = visitOf_.find(current.copy);
                 reached.push_back(AddVisit(
-                    next.copy, parent != visitOf_.end() ? parent->second : importer, to.dll));
-            }
-            if (!next.copy->exports) {
-                return next.kind == DllResolution::Kind::kLoaded
-                           ? Finding{}
-                           : Unreadable(UnreadableTable::Table::kExport, *next.copy);
-            }
-            const Export* found = platform::pe::FindExport(*next.copy->exports, parsed->function);
-            const bool loops = found != nullptr && found->forwarder &&
-                               !seen.insert({next.copy, FunctionKey(parsed->function)}).second;
-            if (found == nullptr || loops) {
-                return Broken(BrokenLinkKind::kMissingExport, ChainTo(importer, dllName), next.copy,
-                              function, to);
-            }
-            if (!found->forwarder) {
-                return {};
+                    next.copy, parent != visitOf_.end() ? parent->second : importer, to->dll));
             }
             current = next;
-            forwarder = *found->forwarder;
+            wanted = parsed->function;
         }
-        return Broken(BrokenLinkKind::kMissingExport, ChainTo(importer, dllName), current.copy,
-                      function, to);
     }
 
     // Every DLL walked, and every DLL reached here, has its delay-load imports walked in turn.
