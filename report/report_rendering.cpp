@@ -110,10 +110,10 @@ std::string ReportText(const ReportFacts& facts) {
             text += '\t';
             text += column.name;
         }
-        text += "\r\r";
-        text += Title(kFileSectionTitlePrefix, *facts.title);
-        text += "\r\r";
-        text += kLogColumnHeader;
+        text += kCr;
+        for (const std::string& line : LogLines(facts)) {  // the file section's heading
+            text += kCr + line;
+        }
     }
     for (const FileRowRecord& row : facts.files) {
         text += kCr + FileRowLine(row);
