@@ -19,9 +19,10 @@ std::string PathKey(std::string_view path, const std::string& currentFolder) {
            platform::text::AsciiUpper(path.substr(cut + 1));
 }
 
-FileCopy CopyOf(const fileinfo::FileRecord& record) {
+FileCopy CopyOf(const fileinfo::FileRecord& record, bool inUse) {
     FileCopy copy;
     copy.path = record.path;
+    copy.inUse = inUse;
     if (record.fixedVersion) {
         copy.version =
             VersionNumberOf(record.fixedVersion->fileVersionMS, record.fixedVersion->fileVersionLS);
@@ -45,13 +46,11 @@ std::vector<FileCopy> CopiesOfRow(const FileRowRecord& row, const std::vector<st
     for (const std::string& path : paths) {
         const bool inUse =
             !inUseFound && !inUseKey.empty() && PathKey(path, currentFolder) == inUseKey;
-        copies.push_back(CopyOf(records.Of(inUse ? row.filePath : path)));
-        copies.back().inUse = inUse;
+        copies.push_back(CopyOf(records.Of(inUse ? row.filePath : path), inUse));
         inUseFound = inUseFound || inUse;
     }
     if (!inUseKey.empty() && !inUseFound) {
-        copies.insert(copies.begin(), CopyOf(records.Of(row.filePath)));
-        copies.front().inUse = true;
+        copies.insert(copies.begin(), CopyOf(records.Of(row.filePath), true));
     }
     return copies;
 }

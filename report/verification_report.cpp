@@ -8,26 +8,19 @@
 #include "report/report_blocks.h"
 
 namespace report {
-namespace {
-
-using platform::runtime::OutputFile;
-
-void WriteLog(const ReportFacts& facts) {
-    const auto log = OutputFile::Open(kLogFileName, OutputFile::Mode::kCreate);
-    if (log) {
-        for (const std::string& line : LogLines(facts)) {
-            log->PrintLine(line);
-        }
-    }
-}
-
-}  // namespace
 
 std::string VerificationReport::Run(platform::window::Surface& surface,
                                     const ProgressCallback& progress, std::stop_token stop) {
     facts_ = Collect(progress, std::move(stop));
     std::vector<int> failed = DrawReport(surface, facts_);
-    SkipOnFailure([&] { WriteLog(facts_); });
+    SkipOnFailure([&] {
+        using platform::runtime::OutputFile;
+        if (const auto log = OutputFile::Open(kLogFileName, OutputFile::Mode::kCreate)) {
+            for (const std::string& line : LogLines(facts_)) {
+                log->PrintLine(line);
+            }
+        }
+    });
     std::string text = ReportText(facts_);
     // A pass that could not be drawn is not on the window: it did not complete either.
     failed.insert(failed.end(), facts_.failedPasses.begin(), facts_.failedPasses.end());
