@@ -62,8 +62,6 @@ class Walker {
   public:
     Walker(const FileRecord& start, DllResolver& resolver) : resolver_(resolver) {
         AddVisit(&start, kNoParent, "");
-        byName_[platform::text::AsciiUpper(platform::text::FileNameOf(start.path))] = {
-            DllResolution::Kind::kFound, &start};
     }
 
     ImportWalk Run() {
@@ -91,14 +89,12 @@ class Walker {
     };
 
     DllResolution Resolve(const std::string& name) {
-        const std::string key = platform::text::AsciiUpper(name);
-        const auto known = byName_.find(key);
-        if (known != byName_.end()) {
-            return known->second;  // a DLL loaded once is taken again by its name
+        // The file of the list, loaded first, is taken again by its name.
+        const FileRecord& start = *visits_.front().record;
+        if (platform::text::EqualsIgnoringCase(name, platform::text::FileNameOf(start.path))) {
+            return {DllResolution::Kind::kFound, &start};
         }
-        const DllResolution resolution = resolver_.Resolve(name);
-        byName_.emplace(key, resolution);
-        return resolution;
+        return resolver_.Resolve(name);
     }
 
     std::size_t AddVisit(const FileRecord* record, std::size_t parent, std::string name) {
@@ -314,7 +310,6 @@ class Walker {
     DllResolver& resolver_;
     std::vector<Visit> visits_;
     std::map<const FileRecord*, std::size_t> visitOf_;
-    std::map<std::string, DllResolution> byName_;  // by upper-cased DLL name
 };
 
 std::string CopyText(const BrokenLink& link) {
