@@ -4,8 +4,11 @@
 // at the same place below these folders.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace platform::known_folders {
 
@@ -22,6 +25,15 @@ struct KnownFolders {
     std::optional<std::string> userProfile;
     friend bool operator==(const KnownFolders&, const KnownFolders&) = default;
 };
+
+// Each known folder with its name, as the JSON report spells it, in the report's order.
+using KnownFolder = std::optional<std::string> KnownFolders::*;
+inline constexpr std::array<std::pair<std::string_view, KnownFolder>, 4> kNamedFolders = {{
+    {"windows", &KnownFolders::windows},
+    {"programFiles", &KnownFolders::programFiles},
+    {"programFilesX86", &KnownFolders::programFilesX86},
+    {"userProfile", &KnownFolders::userProfile},
+}};
 
 // The known folders of this machine, each without a trailing "\"; nullopt for one that the
 // system does not name.

@@ -205,10 +205,11 @@ Json OsJson(const ReportFacts& facts, const RunContext& context) {
 }
 
 Json KnownFoldersJson(const platform::known_folders::KnownFolders& folders) {
-    return Json{{"windows", OrNull(folders.windows)},
-                {"programFiles", OrNull(folders.programFiles)},
-                {"programFilesX86", OrNull(folders.programFilesX86)},
-                {"userProfile", OrNull(folders.userProfile)}};
+    Json json = Json::object();
+    for (const auto& [name, folder] : platform::known_folders::kNamedFolders) {
+        json[std::string(name)] = OrNull(folders.*folder);
+    }
+    return json;
 }
 
 Json ComparisonJsonOf(const ComparisonRecord& comparison) {

@@ -91,17 +91,10 @@ std::string LocatedText(const FileFacts& file) {
 // A folder's key: normalised, upper-cased and, below a known folder that both machines name,
 // that folder's role and the place below it ("<windows>\SYSTEM32\").
 std::string PlaceKey(std::string_view folder, const KnownFolders& own, const KnownFolders& other) {
-    using Folder = std::optional<std::string> KnownFolders::*;
-    static constexpr std::array<std::pair<std::string_view, Folder>, 4> kRoles = {{
-        {"<windows>", &KnownFolders::windows},
-        {"<programFiles>", &KnownFolders::programFiles},
-        {"<programFilesX86>", &KnownFolders::programFilesX86},
-        {"<userProfile>", &KnownFolders::userProfile},
-    }};
     const std::string key = pathcheck::FolderKey(folder);
     std::string_view bestRole;
     std::size_t bestLength = 0;
-    for (const auto& [role, member] : kRoles) {
+    for (const auto& [role, member] : platform::known_folders::kNamedFolders) {
         const std::string mine = (own.*member).value_or("");
         if (mine.empty() || (other.*member).value_or("").empty()) {
             continue;
@@ -112,7 +105,7 @@ std::string PlaceKey(std::string_view folder, const KnownFolders& own, const Kno
             bestLength = root.size();
         }
     }
-    return bestRole.empty() ? key : std::string(bestRole) + "\\" + key.substr(bestLength);
+    return bestRole.empty() ? key : "<" + std::string(bestRole) + ">\\" + key.substr(bestLength);
 }
 
 // The subject's field as a difference when both sides know it and it differs.

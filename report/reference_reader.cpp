@@ -155,12 +155,10 @@ class FactReader {
             reading.facts.os = Os(*os);
         }
         if (const Json* known = ReadNullable(report, "knownFolders", "knownFolders", ObjectOf)) {
-            platform::known_folders::KnownFolders& folders = reading.facts.knownFolders;
-            folders.windows = ReadNullable(*known, "windows", "knownFolders", TextOf);
-            folders.programFiles = ReadNullable(*known, "programFiles", "knownFolders", TextOf);
-            folders.programFilesX86 =
-                ReadNullable(*known, "programFilesX86", "knownFolders", TextOf);
-            folders.userProfile = ReadNullable(*known, "userProfile", "knownFolders", TextOf);
+            for (const auto& [name, folder] : platform::known_folders::kNamedFolders) {
+                reading.facts.knownFolders.*folder =
+                    ReadNullable(*known, std::string(name), "knownFolders", TextOf);
+            }
         }
         reading.notUnderstood = std::move(notUnderstood_);
         return reading;
